@@ -1,0 +1,19 @@
+# Flags shared by every target of the project.
+function(morvith_target_defaults target)
+    target_compile_features(${target} PUBLIC cxx_std_20)
+    target_compile_options(${target} PRIVATE -Wall -Wextra -Wpedantic -ffp-contract=off)
+endfunction()
+
+# One GoogleTest executable; its cases are discovered by running it (under Wine for the
+# 32-bit build) right before the tests, so that discovery needs no wine at build time.
+function(morvith_add_test name)
+    cmake_parse_arguments(ARG "" "" "SOURCES;LIBRARIES" ${ARGN})
+    add_executable(${name} ${ARG_SOURCES})
+    morvith_target_defaults(${name})
+    target_link_libraries(${name} PRIVATE ${ARG_LIBRARIES} GTest::gtest GTest::gtest_main)
+    gtest_discover_tests(${name}
+        DISCOVERY_MODE PRE_TEST
+        DISCOVERY_TIMEOUT 120
+        PROPERTIES TIMEOUT 300
+        TEST_PREFIX "${MORVITH_TEST_PREFIX}")
+endfunction()
