@@ -1,0 +1,106 @@
+#include <cstdint>
+#include <limits>
+#include <optional>
+#include <string>
+
+#include "measure_line.h"
+#include "morvith.h"
+#include "plugin_support.h"
+
+namespace morvith::comparator {
+namespace {
+
+using host::FilterRegistration;
+using host::FrameJob;
+
+const char IMAGE_ERROR_TEXT[] = "画像が読み込めませんでした。";
+
+// The host hands out at most a few thousand samples a side; anything else in the job
+// would make the passes read outside the pictures, so it is not measured at all.
+bool IsMeasurableJob(const FrameJob& job, bool load_file) {
+    if (job.work_picture == nullptr || job.width <= 0 || job.height <= 0) return false;
+    if (job.max_width < job.width) return false;
+    if (load_file && job.spare_picture == nullptr) return false;
+    const int64_t samples = static_cast<int64_t>(job.width) * job.height;
+    return samples <= std::numeric_limits<int32_t>::max();
+}
+
+// A frame number past the 32-bit range names no frame the host could have.
+std::optional<int32_t> ReferenceFrameNumber(int32_t frame_index, int32_t frame_offset) {
+    const int64_t frame = static_cast<int64_t>(frame_index) + frame_offset;
+    if (frame < std::numeric_limits<int32_t>::min() || frame > std::numeric_limits<int32_t>::max())
+        return std::nullopt;
+    return static_cast<int32_t>(frame);
+}
+
+// The reference's first sample, or null after the user has been told why there is none.
+// The job's own words are left as the host wrote them; the services write into locals.
+const PixelYC* ObtainReference(FilterRegistration& registration, const FrameJob& job) {
+    host::HostServices& services = *registration.services;
+    int32_t reference_width = 0;
+    int32_t reference_height = 0;
+    const PixelYC* reference = nullptr;
+    const char* error_text = nullptr;
+
+    if (host::Checkbox(registration, CHECKBOX_LOAD_FILE) == 0) {
+        services.ReserveFrameCache(&registration, job.max_width, job.height, 60, 0);
+        const std::optional<int32_t> frame = ReferenceFrameNumber(
+            job.frame_index, host::Slider(registration, SLIDER_FRAME_OFFSET));
+        if (frame) {
+            reference = services.FetchFilteredFrame(&registration, job.edit_handle, *frame,
+                                                     &reference_width, &reference_height);
+        }
+        error_text = host::FRAME_ERROR_TEXT;
+    } else {
+        // The full path: a bare file name would resolve against whatever directory the
+        // host happens to be in.
+        if (services.LoadImageFile(job.spare_picture, ReferencePath(), &reference_width,
+                                   &reference_height, 0) != 0) {
+            reference = job.spare_picture;
+        }
+        error_text = IMAGE_ERROR_TEXT;
+    }
+
+    // Only the top-left W x H of the reference is compared, so it must have all of them.
+    if (reference == nullptr || reference_width < job.width || reference_height < job.height) {
+        host::ShowErrorBox(error_text);
+        return nullptr;
+    }
+    return reference;
+}
+
+void RunFramePass(FilterRegistration& registration, const FrameJob& job) {
+    if (registration.services->IsSavingOutput(job.edit_handle) != 0) return;
+
+    const int32_t kind = host::Slider(registration, SLIDER_MEASURE_KIND);
+    if (kind == host::MEASURE_NOTHING) {
+        host::SetTitle(registration, DISPLAY_NAME);
+        return;
+    }
+    if (kind != host::MEASURE_PSNR && kind != host::MEASURE_SSIM) return;
+
+    if (!IsMeasurableJob(job, host::Checkbox(registration, CHECKBOX_LOAD_FILE) != 0)) return;
+    const PixelYC* reference = ObtainReference(registration, job);
+    if (reference == nullptr) return;
+
+    const RectanglePair pair{job.work_picture, reference, job.width, job.height, job.max_width};
+    const bool parallel = host::Checkbox(registration, CHECKBOX_MULTITHREAD) == 1;
+    const std::string line = kind == host::MEASURE_PSNR
+                                 ? MeasurePsnrLine(pair, parallel, PsnrForm::LogSum)
+                                 : MeasureSsimLine(pair, parallel);
+    host::SetTitle(registration, line.c_str());
+}
+
+}  // namespace
+
+int32_t ProcessFrame(FilterRegistration* registration, FrameJob* job) noexcept {
+    if (registration == nullptr || registration->services == nullptr || job == nullptr) return 1;
+    try {
+        RunFramePass(*registration, *job);
+    } catch (...) {
+        // Nothing may unwind into the host; a pass that could not finish leaves the title.
+    }
+    return 1;
+}
+
+}  // namespace morvith::comparator
