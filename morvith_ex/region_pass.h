@@ -1,0 +1,62 @@
+#pragma once
+
+// The region comparator: two equally sized rectangles of one picture, measured on the
+// current frame or over a range of frames, and outlined in the picture handed back.
+
+#include <cstdint>
+
+#include "filter_abi.h"
+#include "plugin_support.h"
+
+namespace morvith::ex {
+
+inline constexpr PixelYC OUTLINE_SAMPLE{4096, 0, 0};
+inline constexpr int32_t RANGE_CACHE_FRAMES = 10;
+
+extern const char DISPLAY_NAME[];
+extern const char PROGRESS_TEXT[];  // the title while a frame range is measured
+
+// The controls, read once per call so that every step sees the same values.
+struct RegionSettings {
+    int32_t kind = host::MEASURE_NOTHING;
+    int32_t region_width = 0;
+    int32_t region_height = 0;
+    int32_t x1 = 0;
+    int32_t y1 = 0;
+    int32_t x2 = 0;
+    int32_t y2 = 0;
+    int32_t range_start = 0;
+    int32_t range_end = 0;
+    bool average = false;
+    bool outline = false;
+
+    // Only meaningful once the settings have been checked.
+    int32_t SampleCount() const { return region_width * region_height; }
+    int32_t FrameCount() const { return range_end - range_start + 1; }
+};
+
+RegionSettings ReadRegionSettings(const host::FilterRegistration& registration);
+
+// Whether both rectangles lie inside a width x height picture. Values the host never
+// hands out (negative ones, sums past 32 bits) simply do not fit.
+bool RegionsFit(const RegionSettings& settings, int64_t width, int64_t height);
+
+// The checks that decide whether anything is measured or drawn at all.
+bool SettingsAreValid(const RegionSettings& settings, const host::FrameJob& job);
+
+// Rectangle 1 as A and rectangle 2 as B in a picture of the given row pitch.
+RectanglePair RegionPair(const PixelYC* picture, int32_t pitch, const RegionSettings& settings);
+
+// One-sample white borders inside both rectangles, which must fit the picture.
+void DrawRegionOutlines(PixelYC* picture, int32_t pitch, const RegionSettings& settings);
+
+enum class RangeOutcome { Completed, FetchFailed };
+
+// Pooled PSNR or mean SSIM over range_start..range_end; sets the title.
+RangeOutcome MeasureFrameRange(host::FilterRegistration& registration,
+                               const host::FrameJob& job, const RegionSettings& settings);
+
+MORVITH_HOST_CALLBACK int32_t ProcessFrame(host::FilterRegistration* registration,
+                                           host::FrameJob* job);
+
+}  // namespace morvith::ex
