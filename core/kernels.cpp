@@ -2,8 +2,34 @@
 
 #include "row_kernels.h"
 
+#if defined(MORVITH_X86_KERNELS)
+#include <cpuid.h>
+
+#include "x86/kernels_x86.h"
+#endif
+
 namespace morvith {
 namespace {
+
+#if defined(MORVITH_X86_KERNELS)
+bool CpuHasSse2() {
+    unsigned eax, ebx, ecx, edx;
+    if (!__get_cpuid(1, &eax, &ebx, &ecx, &edx)) return false;
+    return (edx & bit_SSE2) != 0;
+}
+
+// AVX2 needs the instructions and a system that saves the YMM registers on a switch.
+bool CpuHasAvx2() {
+    unsigned eax, ebx, ecx, edx;
+    if (!__get_cpuid(1, &eax, &ebx, &ecx, &edx)) return false;
+    if ((ecx & bit_OSXSAVE) == 0 || (ecx & bit_AVX) == 0) return false;
+    unsigned xcr0_low, xcr0_high;
+    __asm__("xgetbv" : "=a"(xcr0_low), "=d"(xcr0_high) : "c"(0));
+    if ((xcr0_low & 0x6) != 0x6) return false;  // XMM and YMM state
+    if (!__get_cpuid_count(7, 0, &eax, &ebx, &ecx, &edx)) return false;
+    return (ebx & bit_AVX2) != 0;
+}
+#endif
 
 // Until the first measurement asks, nothing is pinned: the best supported path runs.
 std::atomic<int> kernel_ceiling{static_cast<int>(KernelPath::Avx2)};
@@ -20,6 +46,16 @@ const char* KernelPathName(KernelPath path) {
 }
 
 const RowKernels* RowKernelsFor(KernelPath path) {
+#if defined(MORVITH_X86_KERNELS)
+    static const bool has_sse2 = CpuHasSse2();
+    static const bool has_avx2 = has_sse2 && CpuHasAvx2();
+    if (path == KernelPath::Sse2 && has_sse2) return &Sse2RowKernels();
+#if defined(MORVITH_AVX2_KERNELS)
+    if (path == KernelPath::Avx2 && has_avx2) return &Avx2RowKernels();
+#else
+    (void)has_avx2;
+#endif
+#endif
     if (path == KernelPath::Scalar) return &ScalarRowKernels();
     return nullptr;
 }
