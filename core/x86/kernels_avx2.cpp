@@ -1,0 +1,310 @@
+// AVX2 row kernels: the SSE2 kernels' scheme on 256-bit vectors. This file alone is
+// compiled with -mavx2; everything in it has internal linkage, so that no AVX2 copy of an
+// inline function can stand in for the baseline one elsewhere.
+//
+// A row is read as a flat array of 3 * width int16 words; word t belongs to channel t % 3.
+// A block is three vectors, 48 words or 16 whole samples, so the channel of every lane is
+// known at compile time from the word it came from. Products are accumulated per lane and
+// sorted into channels once per row. Samples past the last whole block go through plain
+// scalar code: a vector load never reaches past a row's last sample.
+
+#include <immintrin.h>
+
+#include <cmath>
+#include <cstdint>
+
+#include "row_kernels.h"
+#include "x86/kernels_x86.h"
+
+namespace morvith {
+namespace {
+
+constexpr int kBlockSamples = 16;
+constexpr int kBlockWords = 48;
+
+const int16_t* Words(const PixelYC* row) { return reinterpret_cast<const int16_t*>(row); }
+
+__m256i Load(const int16_t* words) {
+    return _mm256_loadu_si256(reinterpret_cast<const __m256i*>(words));
+}
+
+// An accumulator is named by the channel of its lane 0. The in-lane unpacks and pmaddwd
+// keep each 128-bit half in word order, and a half is 8 words = 2 (mod 3) further on, so
+// lane m holds channel (first + m * step) % 3 across both halves, as with SSE2.
+constexpr int ChannelOfWord(int word) { return word % 3; }
+
+// ---- Squared error ----------------------------------------------------------------
+
+void SquaredErrorRowAvx2(const PixelYC* a, const PixelYC* b, int width,
+                         SquaredErrorTriple& sums) {
+    const int blocks = width / kBlockSamples;
+    const int16_t* wa = Words(a);
+    const int16_t* wb = Words(b);
+    const __m256i zero = _mm256_setzero_si256();
+    // 64-bit lanes: lane l of acc[s] is channel (s + l) % 3. A lane takes four squares
+    // below 2^32 per block, so a row of fewer than 2^31 samples cannot overflow it.
+    __m256i acc[3] = {zero, zero, zero};
+    for (int k = 0; k < blocks; ++k) {
+        const int16_t* block_a = wa + k * kBlockWords;
+        const int16_t* block_b = wb + k * kBlockWords;
+#pragma GCC unroll 3
+        for (int i = 0; i < 3; ++i) {
+            const __m256i va = Load(block_a + 16 * i);
+            const __m256i vb = Load(block_b + 16 * i);
+            // |a - b| <= 65535 fits an unsigned word; its square needs all 32 bits, so
+            // it is formed from the low and high halves of the unsigned product.
+            const __m256i d = _mm256_sub_epi16(_mm256_max_epi16(va, vb), _mm256_min_epi16(va, vb));
+            const __m256i lo = _mm256_mullo_epi16(d, d);
+            const __m256i hi = _mm256_mulhi_epu16(d, d);
+            const __m256i sq0 = _mm256_unpacklo_epi16(lo, hi);  // words 8i .. 8i+3
+            const __m256i sq1 = _mm256_unpackhi_epi16(lo, hi);  // words 8i+4 .. 8i+7
+            int s = ChannelOfWord(16 * i);
+            acc[s] = _mm256_add_epi64(acc[s], _mm256_unpacklo_epi32(sq0, zero));
+            s = ChannelOfWord(16 * i + 2);
+            acc[s] = _mm256_add_epi64(acc[s], _mm256_unpackhi_epi32(sq0, zero));
+            s = ChannelOfWord(16 * i + 4);
+            acc[s] = _mm256_add_epi64(acc[s], _mm256_unpacklo_epi32(sq1, zero));
+            s = ChannelOfWord(16 * i + 6);
+            acc[s] = _mm256_add_epi64(acc[s], _mm256_unpackhi_epi32(sq1, zero));
+        }
+    }
+
+    uint64_t channel[3] = {0, 0, 0};
+    for (int s = 0; s < 3; ++s) {
+        alignas(32) uint64_t lanes[4];
+        _mm256_store_si256(reinterpret_cast<__m256i*>(lanes), acc[s]);
+        for (int l = 0; l < 4; ++l) channel[(s + l) % 3] += lanes[l];
+    }
+    for (int c = blocks * kBlockSamples; c < width; ++c) {
+        const int16_t* sa = wa + 3 * c;
+        const int16_t* sb = wb + 3 * c;
+        for (int ch = 0; ch < 3; ++ch) {
+            const int32_t d = int32_t{sa[ch]} - int32_t{sb[ch]};
+            const uint32_t magnitude = static_cast<uint32_t>(d < 0 ? -d : d);
+            channel[ch] += uint64_t{magnitude * magnitude};
+        }
+    }
+    sums.y += channel[0];
+    sums.cb += channel[1];
+    sums.cr += channel[2];
+}
+
+// ---- Sample sums -------------------------------------------------------------------
+
+// pmaddwd against (1, 0) and (0, 1) word pairs sign-extends the even and the odd words
+// into 32-bit lanes; lane m of acc[s] is channel (s + 2m) % 3. A lane takes two words
+// >= -32768 per block, so 32768 blocks keep it within int32.
+constexpr int kSumFlushBlocks = 32768;
+
+void AddWordSums(const int16_t* words, int blocks, int64_t channel[3]) {
+    const __m256i even = _mm256_set1_epi32(1);
+    const __m256i odd = _mm256_set1_epi32(1 << 16);
+    for (int first = 0; first < blocks; first += kSumFlushBlocks) {
+        const int last = blocks - first < kSumFlushBlocks ? blocks : first + kSumFlushBlocks;
+        __m256i acc[3] = {_mm256_setzero_si256(), _mm256_setzero_si256(), _mm256_setzero_si256()};
+        for (int k = first; k < last; ++k) {
+            const int16_t* block = words + k * kBlockWords;
+#pragma GCC unroll 3
+            for (int i = 0; i < 3; ++i) {
+                const __m256i v = Load(block + 16 * i);
+                int s = ChannelOfWord(16 * i);
+                acc[s] = _mm256_add_epi32(acc[s], _mm256_madd_epi16(v, even));
+                s = ChannelOfWord(16 * i + 1);
+                acc[s] = _mm256_add_epi32(acc[s], _mm256_madd_epi16(v, odd));
+            }
+        }
+        for (int s = 0; s < 3; ++s) {
+            alignas(32) int32_t lanes[8];
+            _mm256_store_si256(reinterpret_cast<__m256i*>(lanes), acc[s]);
+            for (int m = 0; m < 8; ++m) channel[(s + 2 * m) % 3] += lanes[m];
+        }
+    }
+}
+
+// Channel sums of one row of one picture.
+void RowChannelSums(const PixelYC* row, int width, int64_t channel[3]) {
+    const int blocks = width / kBlockSamples;
+    AddWordSums(Words(row), blocks, channel);
+    for (int c = blocks * kBlockSamples; c < width; ++c) {
+        channel[0] += row[c].y;
+        channel[1] += row[c].cb;
+        channel[2] += row[c].cr;
+    }
+}
+
+void SampleSumRowAvx2(const PixelYC* a, const PixelYC* b, int width, SampleSums& sums) {
+    int64_t ca[3] = {0, 0, 0};
+    int64_t cb[3] = {0, 0, 0};
+    RowChannelSums(a, width, ca);
+    RowChannelSums(b, width, cb);
+    sums.a_y += ca[0];
+    sums.a_cb += ca[1];
+    sums.a_cr += ca[2];
+    sums.b_y += cb[0];
+    sums.b_cb += cb[1];
+    sums.b_cr += cb[2];
+}
+
+// ---- Centred moments ----------------------------------------------------------------
+//
+// Deviations are taken in integers from the means rounded to integers, c = round(mean),
+// and the exact integer sums are corrected in double for f = mean - c (|f| <= 1/2):
+//   sum (a - mean)^2 = S(da da) - f_a (2 S(da) - n f_a)
+//   sum (a - mean_a)(b - mean_b) = S(da db) - f_b S(da) - f_a (S(db) - n f_b)
+// with S(da) = row sum of a - n c_a. Because the deviations are integers and |f| <= 1/2,
+// S(da da) is at most twice the centred sum: no cancellation worth the name.
+//
+// The products are 32-bit pmaddwd lanes, valid while |deviation| <= 8191: a product is
+// then below 2^26, a lane takes two per block, and 16 blocks add at most
+// 16 * 2 * 8191^2 = 2146959392 < 2^31. Rows whose deviations exceed that (far outside
+// the host's range) go through the scalar reference instead.
+constexpr int kDeviationLimit = 8191;
+constexpr int kMomentFlushBlocks = 16;
+
+int16_t RoundedCentre(double mean) {
+    if (!(mean > -32768.0)) return -32768;
+    if (mean >= 32767.0) return 32767;
+    return static_cast<int16_t>(std::lround(mean));
+}
+
+struct IntegerMoments {
+    int64_t aa[3] = {0, 0, 0};
+    int64_t bb[3] = {0, 0, 0};
+    int64_t ab[3] = {0, 0, 0};
+};
+
+void FlushMoments(const __m256i acc[3], int64_t into[3]) {
+    for (int s = 0; s < 3; ++s) {
+        alignas(32) int32_t lanes[8];
+        _mm256_store_si256(reinterpret_cast<__m256i*>(lanes), acc[s]);
+        for (int m = 0; m < 8; ++m) into[(s + 2 * m) % 3] += lanes[m];
+    }
+}
+
+// False when a deviation exceeded the limit: the sums are then meaningless.
+bool AddBlockMoments(const int16_t* wa, const int16_t* wb, int blocks, const int16_t centre_a[3],
+                     const int16_t centre_b[3], IntegerMoments& moments) {
+    alignas(32) int16_t pattern_a[kBlockWords];
+    alignas(32) int16_t pattern_b[kBlockWords];
+    for (int t = 0; t < kBlockWords; ++t) {
+        pattern_a[t] = centre_a[ChannelOfWord(t)];
+        pattern_b[t] = centre_b[ChannelOfWord(t)];
+    }
+    const __m256i even_words = _mm256_set1_epi32(0x0000FFFF);
+    const __m256i odd_words = _mm256_set1_epi32(static_cast<int>(0xFFFF0000u));
+    const __m256i limit = _mm256_set1_epi16(kDeviationLimit);
+    const __m256i negative_limit = _mm256_set1_epi16(-kDeviationLimit);
+
+    for (int first = 0; first < blocks; first += kMomentFlushBlocks) {
+        const int last =
+            blocks - first < kMomentFlushBlocks ? blocks : first + kMomentFlushBlocks;
+        const __m256i zero = _mm256_setzero_si256();
+        __m256i aa[3] = {zero, zero, zero};
+        __m256i bb[3] = {zero, zero, zero};
+        __m256i ab[3] = {zero, zero, zero};
+        __m256i highest = negative_limit;
+        __m256i lowest = limit;
+        for (int k = first; k < last; ++k) {
+            const int16_t* block_a = wa + k * kBlockWords;
+            const int16_t* block_b = wb + k * kBlockWords;
+#pragma GCC unroll 3
+            for (int i = 0; i < 3; ++i) {
+                // Saturating, so that a deviation beyond int16 still shows as too large.
+                const __m256i da =
+                    _mm256_subs_epi16(Load(block_a + 16 * i), Load(pattern_a + 16 * i));
+                const __m256i db =
+                    _mm256_subs_epi16(Load(block_b + 16 * i), Load(pattern_b + 16 * i));
+                highest = _mm256_max_epi16(highest, _mm256_max_epi16(da, db));
+                lowest = _mm256_min_epi16(lowest, _mm256_min_epi16(da, db));
+                const __m256i da_even = _mm256_and_si256(da, even_words);
+                const __m256i da_odd = _mm256_and_si256(da, odd_words);
+                const __m256i db_even = _mm256_and_si256(db, even_words);
+                const __m256i db_odd = _mm256_and_si256(db, odd_words);
+                const int e = ChannelOfWord(16 * i);
+                const int o = ChannelOfWord(16 * i + 1);
+                aa[e] = _mm256_add_epi32(aa[e], _mm256_madd_epi16(da, da_even));
+                aa[o] = _mm256_add_epi32(aa[o], _mm256_madd_epi16(da, da_odd));
+                bb[e] = _mm256_add_epi32(bb[e], _mm256_madd_epi16(db, db_even));
+                bb[o] = _mm256_add_epi32(bb[o], _mm256_madd_epi16(db, db_odd));
+                ab[e] = _mm256_add_epi32(ab[e], _mm256_madd_epi16(da, db_even));
+                ab[o] = _mm256_add_epi32(ab[o], _mm256_madd_epi16(da, db_odd));
+            }
+        }
+        const __m256i beyond = _mm256_or_si256(_mm256_cmpgt_epi16(highest, limit),
+                                            _mm256_cmpgt_epi16(negative_limit, lowest));
+        if (_mm256_movemask_epi8(beyond) != 0) return false;
+        FlushMoments(aa, moments.aa);
+        FlushMoments(bb, moments.bb);
+        FlushMoments(ab, moments.ab);
+    }
+    return true;
+}
+
+void CentredMomentRowAvx2(const PixelYC* a, const PixelYC* b, int width,
+                          const SampleMeans& means, CentredSums& sums) {
+    const double mean_a[3] = {means.a_y, means.a_cb, means.a_cr};
+    const double mean_b[3] = {means.b_y, means.b_cb, means.b_cr};
+    int16_t centre_a[3];
+    int16_t centre_b[3];
+    for (int ch = 0; ch < 3; ++ch) {
+        centre_a[ch] = RoundedCentre(mean_a[ch]);
+        centre_b[ch] = RoundedCentre(mean_b[ch]);
+    }
+
+    const int blocks = width / kBlockSamples;
+    IntegerMoments moments;
+    if (!AddBlockMoments(Words(a), Words(b), blocks, centre_a, centre_b, moments)) {
+        ScalarRowKernels().centred_moment_row(a, b, width, means, sums);
+        return;
+    }
+    for (int c = blocks * kBlockSamples; c < width; ++c) {
+        const int16_t* sa = Words(a) + 3 * c;
+        const int16_t* sb = Words(b) + 3 * c;
+        for (int ch = 0; ch < 3; ++ch) {
+            const int64_t da = int64_t{sa[ch]} - centre_a[ch];
+            const int64_t db = int64_t{sb[ch]} - centre_b[ch];
+            moments.aa[ch] += da * da;
+            moments.bb[ch] += db * db;
+            moments.ab[ch] += da * db;
+        }
+    }
+
+    int64_t row_a[3] = {0, 0, 0};
+    int64_t row_b[3] = {0, 0, 0};
+    RowChannelSums(a, width, row_a);
+    RowChannelSums(b, width, row_b);
+
+    double aa[3], bb[3], ab[3];
+    const double n = static_cast<double>(width);
+    for (int ch = 0; ch < 3; ++ch) {
+        const double fa = mean_a[ch] - centre_a[ch];
+        const double fb = mean_b[ch] - centre_b[ch];
+        const double sda = static_cast<double>(row_a[ch] - int64_t{width} * centre_a[ch]);
+        const double sdb = static_cast<double>(row_b[ch] - int64_t{width} * centre_b[ch]);
+        aa[ch] = static_cast<double>(moments.aa[ch]) - fa * (2.0 * sda - n * fa);
+        bb[ch] = static_cast<double>(moments.bb[ch]) - fb * (2.0 * sdb - n * fb);
+        ab[ch] = static_cast<double>(moments.ab[ch]) - fb * sda - fa * (sdb - n * fb);
+    }
+    sums.aa_y += aa[0];
+    sums.bb_y += bb[0];
+    sums.ab_y += ab[0];
+    sums.aa_cb += aa[1];
+    sums.bb_cb += bb[1];
+    sums.ab_cb += ab[1];
+    sums.aa_cr += aa[2];
+    sums.bb_cr += bb[2];
+    sums.ab_cr += ab[2];
+}
+
+constexpr RowKernels kAvx2RowKernels{
+    "avx2",
+    SquaredErrorRowAvx2,
+    SampleSumRowAvx2,
+    CentredMomentRowAvx2,
+};
+
+}  // namespace
+
+const RowKernels& Avx2RowKernels() { return kAvx2RowKernels; }
+
+}  // namespace morvith
