@@ -78,6 +78,9 @@ std::optional<Picture> ReadImageFileAsPicture(const std::string& path);
 
 // Code page 932 bytes as UTF-8, for printing; invalid bytes become U+FFFD.
 std::string Cp932ToUtf8(std::string_view cp932);
+// An absolute Unix path of the build tree (e.g. a target's file name from CMake) as
+// Wine's Windows path on drive Z:; any other path unchanged.
+std::string HostPath(std::string_view path);
 
 // ---------------------------------------------------------------------------------------
 // What the host records
@@ -140,7 +143,7 @@ struct FileDialogRecord {
     uint64_t sequence = 0;
     HWND owner = nullptr;
     std::string title;                    // the dialog's caption
-    std::string initial_file_name;        // the file-name box's text before typing
+    std::string initial_file_name;        // the file-name box's text before typing (of a full path, Wine shows the name)
     std::vector<std::string> file_types;  // the entries of the type list
     bool answer_was_queued = false;       // false: no instruction left, cancelled
     FileDialogAnswer answer;
@@ -188,7 +191,7 @@ struct FrameResult {
 
 // How TypeIntoControl delivers the text.
 enum class TypingMode {
-    Keystrokes,        // one WM_CHAR per byte, as typing does
+    Keystrokes,        // one WM_CHAR per character (a double-byte one as EM_REPLACESEL), as typing does
     ReplaceSelection,  // one EM_REPLACESEL with the whole text, as pasting does
 };
 
