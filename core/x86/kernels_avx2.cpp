@@ -91,14 +91,13 @@ void SquaredErrorRowAvx2(const PixelYC* a, const PixelYC* b, int width,
 
 // ---- Sample sums -------------------------------------------------------------------
 
-// pmaddwd against (1, 0) and (0, 1) word pairs sign-extends the even and the odd words
-// into 32-bit lanes; lane m of acc[s] is channel (s + 2m) % 3. A lane takes two words
+// pmaddwd against (1, 0) word pairs sign-extends the even words into 32-bit lanes, an
+// arithmetic shift the odd ones; lane m of acc[s] is channel (s + 2m) % 3. A lane takes two words
 // >= -32768 per block, so 32768 blocks keep it within int32.
 constexpr int kSumFlushBlocks = 32768;
 
 void AddWordSums(const int16_t* words, int blocks, int64_t channel[3]) {
     const __m256i even = _mm256_set1_epi32(1);
-    const __m256i odd = _mm256_set1_epi32(1 << 16);
     for (int first = 0; first < blocks; first += kSumFlushBlocks) {
         const int last = blocks - first < kSumFlushBlocks ? blocks : first + kSumFlushBlocks;
         __m256i acc[3] = {_mm256_setzero_si256(), _mm256_setzero_si256(), _mm256_setzero_si256()};
@@ -110,7 +109,7 @@ void AddWordSums(const int16_t* words, int blocks, int64_t channel[3]) {
                 int s = ChannelOfWord(16 * i);
                 acc[s] = _mm256_add_epi32(acc[s], _mm256_madd_epi16(v, even));
                 s = ChannelOfWord(16 * i + 1);
-                acc[s] = _mm256_add_epi32(acc[s], _mm256_madd_epi16(v, odd));
+                acc[s] = _mm256_add_epi32(acc[s], _mm256_srai_epi32(v, 16));
             }
         }
         for (int s = 0; s < 3; ++s) {
@@ -158,8 +157,10 @@ void SampleSumRowAvx2(const PixelYC* a, const PixelYC* b, int width, SampleSums&
 // then below 2^26, a lane takes two per block, and 16 blocks add at most
 // 16 * 2 * 8191^2 = 2146959392 < 2^31. Rows whose deviations exceed that (far outside
 // the host's range) go through the scalar reference instead.
-constexpr int kDeviationLimit = 8191;
 constexpr int kMomentFlushBlocks = 16;
+// A squared deviation with a bit at 2^26 or above is one of |deviation| >= 8192. The
+// subtraction saturates, so that a deviation beyond int16 shows as one too.
+constexpr int kBeyondLimitBits = ~((1 << 26) - 1);
 
 int16_t RoundedCentre(double mean) {
     if (!(mean > -32768.0)) return -32768;
@@ -167,10 +168,13 @@ int16_t RoundedCentre(double mean) {
     return static_cast<int16_t>(std::lround(mean));
 }
 
-struct IntegerMoments {
-    int64_t aa[3] = {0, 0, 0};
-    int64_t bb[3] = {0, 0, 0};
-    int64_t ab[3] = {0, 0, 0};
+// The centre of each word's channel, for one block.
+struct CentrePattern {
+    alignas(32) int16_t words[kBlockWords];
+
+    explicit CentrePattern(const int16_t centre[3]) {
+        for (int t = 0; t < kBlockWords; ++t) words[t] = centre[ChannelOfWord(t)];
+    }
 };
 
 void FlushMoments(const __m256i acc[3], int64_t into[3]) {
@@ -181,20 +185,17 @@ void FlushMoments(const __m256i acc[3], int64_t into[3]) {
     }
 }
 
-// False when a deviation exceeded the limit: the sums are then meaningless.
-bool AddBlockMoments(const int16_t* wa, const int16_t* wb, int blocks, const int16_t centre_a[3],
-                     const int16_t centre_b[3], IntegerMoments& moments) {
-    alignas(32) int16_t pattern_a[kBlockWords];
-    alignas(32) int16_t pattern_b[kBlockWords];
-    for (int t = 0; t < kBlockWords; ++t) {
-        pattern_a[t] = centre_a[ChannelOfWord(t)];
-        pattern_b[t] = centre_b[ChannelOfWord(t)];
-    }
-    const __m256i even_words = _mm256_set1_epi32(0x0000FFFF);
-    const __m256i odd_words = _mm256_set1_epi32(static_cast<int>(0xFFFF0000u));
-    const __m256i limit = _mm256_set1_epi16(kDeviationLimit);
-    const __m256i negative_limit = _mm256_set1_epi16(-kDeviationLimit);
+struct IntegerMoments {
+    int64_t aa[3] = {0, 0, 0};
+    int64_t bb[3] = {0, 0, 0};
+    int64_t ab[3] = {0, 0, 0};
+};
 
+// False when a deviation exceeded the limit: the sums are then meaningless.
+bool AddBlockMoments(const int16_t* wa, const int16_t* wb, int blocks,
+                     const CentrePattern& centre_a, const CentrePattern& centre_b,
+                     IntegerMoments& moments) {
+    const __m256i even_words = _mm256_set1_epi32(0x0000FFFF);
     for (int first = 0; first < blocks; first += kMomentFlushBlocks) {
         const int last =
             blocks - first < kMomentFlushBlocks ? blocks : first + kMomentFlushBlocks;
@@ -202,37 +203,36 @@ bool AddBlockMoments(const int16_t* wa, const int16_t* wb, int blocks, const int
         __m256i aa[3] = {zero, zero, zero};
         __m256i bb[3] = {zero, zero, zero};
         __m256i ab[3] = {zero, zero, zero};
-        __m256i highest = negative_limit;
-        __m256i lowest = limit;
+        __m256i seen = zero;
         for (int k = first; k < last; ++k) {
             const int16_t* block_a = wa + k * kBlockWords;
             const int16_t* block_b = wb + k * kBlockWords;
 #pragma GCC unroll 3
             for (int i = 0; i < 3; ++i) {
-                // Saturating, so that a deviation beyond int16 still shows as too large.
                 const __m256i da =
-                    _mm256_subs_epi16(Load(block_a + 16 * i), Load(pattern_a + 16 * i));
+                    _mm256_subs_epi16(Load(block_a + 16 * i), Load(centre_a.words + 16 * i));
                 const __m256i db =
-                    _mm256_subs_epi16(Load(block_b + 16 * i), Load(pattern_b + 16 * i));
-                highest = _mm256_max_epi16(highest, _mm256_max_epi16(da, db));
-                lowest = _mm256_min_epi16(lowest, _mm256_min_epi16(da, db));
-                const __m256i da_even = _mm256_and_si256(da, even_words);
-                const __m256i da_odd = _mm256_and_si256(da, odd_words);
+                    _mm256_subs_epi16(Load(block_b + 16 * i), Load(centre_b.words + 16 * i));
                 const __m256i db_even = _mm256_and_si256(db, even_words);
-                const __m256i db_odd = _mm256_and_si256(db, odd_words);
+                const __m256i db_odd = _mm256_andnot_si256(even_words, db);
+                const __m256i aa_even = _mm256_madd_epi16(da, _mm256_and_si256(da, even_words));
+                const __m256i aa_odd = _mm256_madd_epi16(da, _mm256_andnot_si256(even_words, da));
+                const __m256i bb_even = _mm256_madd_epi16(db, db_even);
+                const __m256i bb_odd = _mm256_madd_epi16(db, db_odd);
+                seen = _mm256_or_si256(seen, _mm256_or_si256(_mm256_or_si256(aa_even, aa_odd),
+                                                       _mm256_or_si256(bb_even, bb_odd)));
                 const int e = ChannelOfWord(16 * i);
                 const int o = ChannelOfWord(16 * i + 1);
-                aa[e] = _mm256_add_epi32(aa[e], _mm256_madd_epi16(da, da_even));
-                aa[o] = _mm256_add_epi32(aa[o], _mm256_madd_epi16(da, da_odd));
-                bb[e] = _mm256_add_epi32(bb[e], _mm256_madd_epi16(db, db_even));
-                bb[o] = _mm256_add_epi32(bb[o], _mm256_madd_epi16(db, db_odd));
+                aa[e] = _mm256_add_epi32(aa[e], aa_even);
+                aa[o] = _mm256_add_epi32(aa[o], aa_odd);
+                bb[e] = _mm256_add_epi32(bb[e], bb_even);
+                bb[o] = _mm256_add_epi32(bb[o], bb_odd);
                 ab[e] = _mm256_add_epi32(ab[e], _mm256_madd_epi16(da, db_even));
                 ab[o] = _mm256_add_epi32(ab[o], _mm256_madd_epi16(da, db_odd));
             }
         }
-        const __m256i beyond = _mm256_or_si256(_mm256_cmpgt_epi16(highest, limit),
-                                            _mm256_cmpgt_epi16(negative_limit, lowest));
-        if (_mm256_movemask_epi8(beyond) != 0) return false;
+        const __m256i beyond = _mm256_and_si256(seen, _mm256_set1_epi32(kBeyondLimitBits));
+        if (_mm256_movemask_epi8(_mm256_cmpeq_epi32(beyond, zero)) != -1) return false;
         FlushMoments(aa, moments.aa);
         FlushMoments(bb, moments.bb);
         FlushMoments(ab, moments.ab);
@@ -252,8 +252,10 @@ void CentredMomentRowAvx2(const PixelYC* a, const PixelYC* b, int width,
     }
 
     const int blocks = width / kBlockSamples;
+    const CentrePattern pattern_a(centre_a);
+    const CentrePattern pattern_b(centre_b);
     IntegerMoments moments;
-    if (!AddBlockMoments(Words(a), Words(b), blocks, centre_a, centre_b, moments)) {
+    if (!AddBlockMoments(Words(a), Words(b), blocks, pattern_a, pattern_b, moments)) {
         ScalarRowKernels().centred_moment_row(a, b, width, means, sums);
         return;
     }

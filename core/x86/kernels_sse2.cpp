@@ -88,14 +88,13 @@ void SquaredErrorRowSse2(const PixelYC* a, const PixelYC* b, int width,
 
 // ---- Sample sums -------------------------------------------------------------------
 
-// pmaddwd against (1, 0) and (0, 1) word pairs sign-extends the even and the odd words
-// into 32-bit lanes; lane m of acc[s] is channel (s + 2m) % 3. A lane takes two words
+// pmaddwd against (1, 0) word pairs sign-extends the even words into 32-bit lanes, an
+// arithmetic shift the odd ones; lane m of acc[s] is channel (s + 2m) % 3. A lane takes two words
 // >= -32768 per block, so 32768 blocks keep it within int32.
 constexpr int kSumFlushBlocks = 32768;
 
 void AddWordSums(const int16_t* words, int blocks, int64_t channel[3]) {
     const __m128i even = _mm_set1_epi32(1);
-    const __m128i odd = _mm_set1_epi32(1 << 16);
     for (int first = 0; first < blocks; first += kSumFlushBlocks) {
         const int last = blocks - first < kSumFlushBlocks ? blocks : first + kSumFlushBlocks;
         __m128i acc[3] = {_mm_setzero_si128(), _mm_setzero_si128(), _mm_setzero_si128()};
@@ -107,7 +106,7 @@ void AddWordSums(const int16_t* words, int blocks, int64_t channel[3]) {
                 int s = ChannelOfWord(8 * i);
                 acc[s] = _mm_add_epi32(acc[s], _mm_madd_epi16(v, even));
                 s = ChannelOfWord(8 * i + 1);
-                acc[s] = _mm_add_epi32(acc[s], _mm_madd_epi16(v, odd));
+                acc[s] = _mm_add_epi32(acc[s], _mm_srai_epi32(v, 16));
             }
         }
         for (int s = 0; s < 3; ++s) {
@@ -155,8 +154,10 @@ void SampleSumRowSse2(const PixelYC* a, const PixelYC* b, int width, SampleSums&
 // then below 2^26, a lane takes two per block, and 16 blocks add at most
 // 16 * 2 * 8191^2 = 2146959392 < 2^31. Rows whose deviations exceed that (far outside
 // the host's range) go through the scalar reference instead.
-constexpr int kDeviationLimit = 8191;
 constexpr int kMomentFlushBlocks = 16;
+// A squared deviation with a bit at 2^26 or above is one of |deviation| >= 8192. The
+// subtraction saturates, so that a deviation beyond int16 shows as one too.
+constexpr int kBeyondLimitBits = ~((1 << 26) - 1);
 
 int16_t RoundedCentre(double mean) {
     if (!(mean > -32768.0)) return -32768;
@@ -164,10 +165,13 @@ int16_t RoundedCentre(double mean) {
     return static_cast<int16_t>(std::lround(mean));
 }
 
-struct IntegerMoments {
-    int64_t aa[3] = {0, 0, 0};
-    int64_t bb[3] = {0, 0, 0};
-    int64_t ab[3] = {0, 0, 0};
+// The centre of each word's channel, for one block.
+struct CentrePattern {
+    alignas(16) int16_t words[kBlockWords];
+
+    explicit CentrePattern(const int16_t centre[3]) {
+        for (int t = 0; t < kBlockWords; ++t) words[t] = centre[ChannelOfWord(t)];
+    }
 };
 
 void FlushMoments(const __m128i acc[3], int64_t into[3]) {
@@ -178,20 +182,17 @@ void FlushMoments(const __m128i acc[3], int64_t into[3]) {
     }
 }
 
-// False when a deviation exceeded the limit: the sums are then meaningless.
-bool AddBlockMoments(const int16_t* wa, const int16_t* wb, int blocks, const int16_t centre_a[3],
-                     const int16_t centre_b[3], IntegerMoments& moments) {
-    alignas(16) int16_t pattern_a[kBlockWords];
-    alignas(16) int16_t pattern_b[kBlockWords];
-    for (int t = 0; t < kBlockWords; ++t) {
-        pattern_a[t] = centre_a[ChannelOfWord(t)];
-        pattern_b[t] = centre_b[ChannelOfWord(t)];
-    }
-    const __m128i even_words = _mm_set1_epi32(0x0000FFFF);
-    const __m128i odd_words = _mm_set1_epi32(static_cast<int>(0xFFFF0000u));
-    const __m128i limit = _mm_set1_epi16(kDeviationLimit);
-    const __m128i negative_limit = _mm_set1_epi16(-kDeviationLimit);
+struct IntegerMoments {
+    int64_t aa[3] = {0, 0, 0};
+    int64_t bb[3] = {0, 0, 0};
+    int64_t ab[3] = {0, 0, 0};
+};
 
+// False when a deviation exceeded the limit: the sums are then meaningless.
+bool AddBlockMoments(const int16_t* wa, const int16_t* wb, int blocks,
+                     const CentrePattern& centre_a, const CentrePattern& centre_b,
+                     IntegerMoments& moments) {
+    const __m128i even_words = _mm_set1_epi32(0x0000FFFF);
     for (int first = 0; first < blocks; first += kMomentFlushBlocks) {
         const int last =
             blocks - first < kMomentFlushBlocks ? blocks : first + kMomentFlushBlocks;
@@ -199,37 +200,36 @@ bool AddBlockMoments(const int16_t* wa, const int16_t* wb, int blocks, const int
         __m128i aa[3] = {zero, zero, zero};
         __m128i bb[3] = {zero, zero, zero};
         __m128i ab[3] = {zero, zero, zero};
-        __m128i highest = negative_limit;
-        __m128i lowest = limit;
+        __m128i seen = zero;
         for (int k = first; k < last; ++k) {
             const int16_t* block_a = wa + k * kBlockWords;
             const int16_t* block_b = wb + k * kBlockWords;
 #pragma GCC unroll 3
             for (int i = 0; i < 3; ++i) {
-                // Saturating, so that a deviation beyond int16 still shows as too large.
                 const __m128i da =
-                    _mm_subs_epi16(Load(block_a + 8 * i), Load(pattern_a + 8 * i));
+                    _mm_subs_epi16(Load(block_a + 8 * i), Load(centre_a.words + 8 * i));
                 const __m128i db =
-                    _mm_subs_epi16(Load(block_b + 8 * i), Load(pattern_b + 8 * i));
-                highest = _mm_max_epi16(highest, _mm_max_epi16(da, db));
-                lowest = _mm_min_epi16(lowest, _mm_min_epi16(da, db));
-                const __m128i da_even = _mm_and_si128(da, even_words);
-                const __m128i da_odd = _mm_and_si128(da, odd_words);
+                    _mm_subs_epi16(Load(block_b + 8 * i), Load(centre_b.words + 8 * i));
                 const __m128i db_even = _mm_and_si128(db, even_words);
-                const __m128i db_odd = _mm_and_si128(db, odd_words);
+                const __m128i db_odd = _mm_andnot_si128(even_words, db);
+                const __m128i aa_even = _mm_madd_epi16(da, _mm_and_si128(da, even_words));
+                const __m128i aa_odd = _mm_madd_epi16(da, _mm_andnot_si128(even_words, da));
+                const __m128i bb_even = _mm_madd_epi16(db, db_even);
+                const __m128i bb_odd = _mm_madd_epi16(db, db_odd);
+                seen = _mm_or_si128(seen, _mm_or_si128(_mm_or_si128(aa_even, aa_odd),
+                                                       _mm_or_si128(bb_even, bb_odd)));
                 const int e = ChannelOfWord(8 * i);
                 const int o = ChannelOfWord(8 * i + 1);
-                aa[e] = _mm_add_epi32(aa[e], _mm_madd_epi16(da, da_even));
-                aa[o] = _mm_add_epi32(aa[o], _mm_madd_epi16(da, da_odd));
-                bb[e] = _mm_add_epi32(bb[e], _mm_madd_epi16(db, db_even));
-                bb[o] = _mm_add_epi32(bb[o], _mm_madd_epi16(db, db_odd));
+                aa[e] = _mm_add_epi32(aa[e], aa_even);
+                aa[o] = _mm_add_epi32(aa[o], aa_odd);
+                bb[e] = _mm_add_epi32(bb[e], bb_even);
+                bb[o] = _mm_add_epi32(bb[o], bb_odd);
                 ab[e] = _mm_add_epi32(ab[e], _mm_madd_epi16(da, db_even));
                 ab[o] = _mm_add_epi32(ab[o], _mm_madd_epi16(da, db_odd));
             }
         }
-        const __m128i beyond = _mm_or_si128(_mm_cmpgt_epi16(highest, limit),
-                                            _mm_cmplt_epi16(lowest, negative_limit));
-        if (_mm_movemask_epi8(beyond) != 0) return false;
+        const __m128i beyond = _mm_and_si128(seen, _mm_set1_epi32(kBeyondLimitBits));
+        if (_mm_movemask_epi8(_mm_cmpeq_epi32(beyond, zero)) != 0xFFFF) return false;
         FlushMoments(aa, moments.aa);
         FlushMoments(bb, moments.bb);
         FlushMoments(ab, moments.ab);
@@ -249,8 +249,10 @@ void CentredMomentRowSse2(const PixelYC* a, const PixelYC* b, int width,
     }
 
     const int blocks = width / kBlockSamples;
+    const CentrePattern pattern_a(centre_a);
+    const CentrePattern pattern_b(centre_b);
     IntegerMoments moments;
-    if (!AddBlockMoments(Words(a), Words(b), blocks, centre_a, centre_b, moments)) {
+    if (!AddBlockMoments(Words(a), Words(b), blocks, pattern_a, pattern_b, moments)) {
         ScalarRowKernels().centred_moment_row(a, b, width, means, sums);
         return;
     }
