@@ -1,0 +1,185 @@
+// Times the measurement passes of every kernel path against a plain read of the same
+// pictures, side by side in one run: the machines are shared and noisy, so the ratio to
+// the read means more than the milliseconds.
+//
+//   core_bench [--reps N] [--quick]
+//
+// Prints one markdown table. --quick runs the small case once (a smoke run).
+
+#include <emmintrin.h>
+
+#include <algorithm>
+#include <chrono>
+#include <cstdint>
+#include <cstdio>
+#include <cstdlib>
+#include <cstring>
+#include <string>
+#include <vector>
+
+#include "psnr.h"
+#include "row_kernels.h"
+#include "ssim.h"
+
+namespace morvith {
+namespace {
+
+struct Case {
+    const char* name;
+    int picture_width;
+    int picture_height;
+    int width;
+    int height;
+    int offset_b;  // samples from the first sample of A to that of B, in one picture
+};
+
+// A plain streaming read of both rectangles with the row loop's own structure, 16 bytes
+// at a time: the floor that any pass over the same samples is measured against.
+uint32_t ReadBoth(const PixelYC* first_a, const PixelYC* first_b, int width, int height,
+                  int pitch, bool parallel) {
+    uint32_t folded = 0;
+#pragma omp parallel for if (parallel) reduction(^ : folded)
+    for (int r = 0; r < height; ++r) {
+        const ptrdiff_t offset = static_cast<ptrdiff_t>(r) * pitch;
+        const int16_t* a = reinterpret_cast<const int16_t*>(first_a + offset);
+        const int16_t* b = reinterpret_cast<const int16_t*>(first_b + offset);
+        const int words = 3 * width;
+        int w = 0;
+        __m128i row = _mm_setzero_si128();
+        for (; w + 8 <= words; w += 8) {
+            row = _mm_xor_si128(row, _mm_loadu_si128(reinterpret_cast<const __m128i*>(a + w)));
+            row = _mm_xor_si128(row, _mm_loadu_si128(reinterpret_cast<const __m128i*>(b + w)));
+        }
+        uint32_t rest = static_cast<uint32_t>(_mm_cvtsi128_si32(row));
+        for (; w < words; ++w) rest ^= static_cast<uint16_t>(a[w] ^ b[w]);
+        folded ^= rest;
+    }
+    return folded;
+}
+
+volatile double sink;
+
+using Clock = std::chrono::steady_clock;
+
+struct Variant {
+    std::string operation;  // "read", "psnr", "ssim"
+    const RowKernels* kernels;
+    const char* path;
+    bool parallel;
+    std::vector<double> times_ms;
+};
+
+double Median(std::vector<double> values) {
+    std::sort(values.begin(), values.end());
+    return values[values.size() / 2];
+}
+
+void RunCase(const Case& c, int reps) {
+    const size_t samples = static_cast<size_t>(c.picture_width) * c.picture_height;
+    std::vector<PixelYC> picture(samples);
+    std::vector<PixelYC> second(c.offset_b == 0 ? samples : 0);
+    // Video-like samples: A in the host's range, B a little off it.
+    uint32_t state = 12345;
+    const auto next = [&state] {
+        state ^= state << 13;
+        state ^= state >> 17;
+        state ^= state << 5;
+        return state;
+    };
+    for (PixelYC& p : picture) {
+        p = PixelYC{static_cast<int16_t>(next() % 4097), static_cast<int16_t>(next() % 4097 - 2048),
+                    static_cast<int16_t>(next() % 4097 - 2048)};
+    }
+    for (size_t i = 0; i < second.size(); ++i) {
+        const PixelYC& p = picture[i];
+        second[i] = PixelYC{static_cast<int16_t>(p.y + static_cast<int>(next() % 9) - 4),
+                            static_cast<int16_t>(p.cb + static_cast<int>(next() % 5) - 2),
+                            static_cast<int16_t>(p.cr + static_cast<int>(next() % 5) - 2)};
+    }
+    const PixelYC* first_a = picture.data();
+    const PixelYC* first_b = c.offset_b == 0 ? second.data() : picture.data() + c.offset_b;
+    const int pitch = c.picture_width;
+
+    std::vector<Variant> variants;
+    for (bool parallel : {false, true}) {
+        variants.push_back({"read", nullptr, "-", parallel, {}});
+        for (const char* operation : {"psnr", "ssim"}) {
+            for (KernelPath path : {KernelPath::Scalar, KernelPath::Sse2, KernelPath::Avx2}) {
+                const RowKernels* kernels = RowKernelsFor(path);
+                if (kernels != nullptr)
+                    variants.push_back({operation, kernels, KernelPathName(path), parallel, {}});
+            }
+        }
+    }
+
+    // Round robin, so that a noisy moment spreads over every variant alike.
+    for (int rep = 0; rep < reps; ++rep) {
+        for (Variant& v : variants) {
+            const auto start = Clock::now();
+            if (v.operation == "read") {
+                sink = ReadBoth(first_a, first_b, c.width, c.height, pitch, v.parallel);
+            } else if (v.operation == "psnr") {
+                sink = static_cast<double>(SumSquaredErrorWith(*v.kernels, first_a, first_b,
+                                                               c.width, c.height, pitch,
+                                                               v.parallel)
+                                               .y);
+            } else {
+                sink = MeasureSsimMomentsWith(*v.kernels, first_a, first_b, c.width, c.height,
+                                              pitch, v.parallel)
+                           .y.covariance;
+            }
+            const std::chrono::duration<double, std::milli> elapsed = Clock::now() - start;
+            v.times_ms.push_back(elapsed.count());
+        }
+    }
+
+    double read_ms[2] = {0, 0};
+    for (const Variant& v : variants)
+        if (v.operation == "read") read_ms[v.parallel ? 1 : 0] = Median(v.times_ms);
+    // One line per operation and path: serial, then threaded.
+    for (const Variant& serial : variants) {
+        if (serial.parallel) continue;
+        for (const Variant& threaded : variants) {
+            if (!threaded.parallel || threaded.operation != serial.operation ||
+                threaded.path != serial.path)
+                continue;
+            const double s = Median(serial.times_ms);
+            const double t = Median(threaded.times_ms);
+            std::printf("| %s | %s | %s | %.3f | %.2f | %.3f | %.2f |\n", c.name,
+                        serial.operation.c_str(), serial.path, s, s / read_ms[0], t,
+                        t / read_ms[1]);
+        }
+    }
+}
+
+}  // namespace
+}  // namespace morvith
+
+int main(int argc, char** argv) {
+    using morvith::Case;
+    int reps = 21;
+    bool quick = false;
+    for (int i = 1; i < argc; ++i) {
+        if (std::strcmp(argv[i], "--reps") == 0 && i + 1 < argc) {
+            reps = std::max(1, std::atoi(argv[++i]));
+        } else if (std::strcmp(argv[i], "--quick") == 0) {
+            quick = true;
+        } else {
+            std::fprintf(stderr, "usage: core_bench [--reps N] [--quick]\n");
+            return 2;
+        }
+    }
+    const Case cases[] = {
+        {"1920x1080 frames", 1920, 1080, 1920, 1080, 0},
+        {"3840x2160 frames", 3840, 2160, 3840, 2160, 0},
+        // Two halves of a side-by-side picture: B 1920 samples right of A.
+        {"640x480 rectangles", 3840, 1080, 640, 480, 1920 + 64 * 3840},
+    };
+    std::printf("| pair | pass | kernels | serial ms | x read | threaded ms | x read |\n");
+    std::printf("|---|---|---|---:|---:|---:|---:|\n");
+    for (const Case& c : cases) {
+        if (quick && c.width != 640) continue;
+        morvith::RunCase(c, quick ? 1 : reps);
+    }
+    return 0;
+}
