@@ -1,5 +1,7 @@
 #!/usr/bin/env bash
-# Sets up the machine, builds both builds and runs the main job.
+# Sets up the machine, builds both builds and runs the main job: the real plug-in modules
+# in the stand-in host under Wine, on the built-in clips, printing what the user would
+# see (the settings window's title after each frame, and every message box).
 set -euo pipefail
 cd "$(dirname "$0")/.."
 
@@ -12,5 +14,40 @@ cmake --build --preset win32 >/dev/null
 
 build/win32/wine-prefix start
 trap 'build/win32/wine-prefix stop' EXIT
-echo "== 32-bit build under Wine: neighbouring frames of the built-in clip =="
-build/win32/wine-run build/win32/standin/measure_demo.exe | tr -d '\r'
+
+host=build/win32/standin/standin_host.exe
+morvith=build/win32/morvith/morvith.auf
+morvith_ex=build/win32/morvith_ex/morvith_ex.auf
+standin() { build/win32/wine-run "$host" "$@" | tr -d '\r'; }
+
+# morvith: sliders 0 kind (1 PSNR, 2 SSIM), 1 frame offset; checkboxes 0 multithread, 1 load file.
+if [ -f "$morvith" ]; then
+    echo "== morvith.auf, frame mode: each frame against the next one (offset 1) =="
+    standin "$morvith" --slider 0=1 --slider 1=1 --frames 0-2
+    standin "$morvith" --slider 0=2 --slider 1=1 --check 0=1 --frames 0-2
+    echo "== morvith.auf, frame mode at the clip's end: there is no next frame =="
+    standin "$morvith" --slider 0=1 --slider 1=1 --frames 9-9
+    echo "== morvith.auf, file mode: against frame 1 written as a bitmap =="
+    mkdir -p build/win32/run
+    reference="$PWD/build/win32/run/reference.bmp"
+    standin "$morvith" --write-reference-bmp "$reference" 1 --reference "$reference" \
+        --slider 0=1 --check 1=1 --frames 0-2
+    standin "$morvith" --reference "$reference" --slider 0=2 --check 1=1 --frames 0-2
+else
+    echo "(morvith.auf is not built yet)"
+fi
+
+# morvith_ex: sliders 0 kind, 1-2 region width/height, 3-6 x1 y1 x2 y2, 7-8 range;
+# checkboxes 0 average, 1 outline. The side-by-side clip has two 640 x 360 halves.
+if [ -f "$morvith_ex" ]; then
+    echo "== morvith_ex.auf: left half against right half, single frames =="
+    standin "$morvith_ex" --clip side-by-side --slider 0=1 --slider 2=360 --frames 0-1
+    standin "$morvith_ex" --clip side-by-side --slider 0=2 --slider 2=360 --frames 0-1
+    echo "== morvith_ex.auf: averaged over frames 0-9 =="
+    standin "$morvith_ex" --clip side-by-side --slider 0=1 --slider 2=360 --slider 7=0 --slider 8=9 \
+        --check 0=1 --frames 0-0
+    standin "$morvith_ex" --clip side-by-side --slider 0=2 --slider 2=360 --slider 7=0 --slider 8=9 \
+        --check 0=1 --frames 0-0
+else
+    echo "(morvith_ex.auf is not built yet)"
+fi

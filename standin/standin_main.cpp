@@ -1,0 +1,164 @@
+// standin_host: runs a plug-in module on a built-in clip as the editor would, and prints
+// what its user would see: the settings window's title after each frame and every
+// message box (answered with OK).
+//
+//   standin_host MODULE [--clip sample|side-by-side] [--length N] [--frames A-B]
+//                [--slider I=V]... [--check I=V]... [--reference PATH]
+//                [--write-reference-bmp PATH FRAME] [--raw-title]
+
+#include <cstdio>
+#include <cstdlib>
+#include <exception>
+#include <string>
+#include <utility>
+#include <vector>
+
+#include "standin_host.h"
+
+using namespace morvith::standin;
+
+namespace {
+
+constexpr int PATH_EDIT_ID = 40002;  // morvith's reference path box
+constexpr int SAMPLE_WIDTH = 640;
+constexpr int SAMPLE_HEIGHT = 360;
+
+struct Options {
+    std::string module;
+    bool side_by_side = false;
+    int length = 10;
+    int first_frame = 0;
+    int last_frame = 2;
+    std::vector<std::pair<int, int>> sliders;
+    std::vector<std::pair<int, int>> checkboxes;
+    std::string reference;
+    std::string bmp_path;
+    int bmp_frame = -1;
+    bool raw_title = false;
+};
+
+[[noreturn]] void Usage(const std::string& problem) {
+    std::fprintf(stderr,
+                 "standin_host: %s\n"
+                 "usage: standin_host MODULE [--clip sample|side-by-side] [--length N] [--frames A-B]\n"
+                 "                    [--slider I=V]... [--check I=V]... [--reference PATH]\n"
+                 "                    [--write-reference-bmp PATH FRAME] [--raw-title]\n",
+                 problem.c_str());
+    std::exit(2);
+}
+
+int ParseInt(const std::string& text, const char* what) {
+    char* end = nullptr;
+    const long value = std::strtol(text.c_str(), &end, 10);
+    if (text.empty() || *end != '\0') Usage(std::string("not a number for ") + what + ": " + text);
+    return static_cast<int>(value);
+}
+
+std::pair<int, int> ParseAssignment(const std::string& text, const char* what) {
+    const size_t equals = text.find('=');
+    if (equals == std::string::npos) Usage(std::string(what) + " wants I=V, not " + text);
+    return {ParseInt(text.substr(0, equals), what), ParseInt(text.substr(equals + 1), what)};
+}
+
+Options Parse(int argc, char** argv) {
+    Options options;
+    for (int i = 1; i < argc; ++i) {
+        const std::string argument = argv[i];
+        const auto value = [&]() -> std::string {
+            if (i + 1 >= argc) Usage(argument + " needs a value");
+            return argv[++i];
+        };
+        if (argument == "--clip") {
+            const std::string clip = value();
+            if (clip != "sample" && clip != "side-by-side") Usage("unknown clip " + clip);
+            options.side_by_side = clip == "side-by-side";
+        } else if (argument == "--length") {
+            options.length = ParseInt(value(), "--length");
+        } else if (argument == "--frames") {
+            const std::string range = value();
+            const size_t dash = range.find('-', 1);
+            options.first_frame = ParseInt(range.substr(0, dash), "--frames");
+            options.last_frame = dash == std::string::npos ? options.first_frame
+                                                           : ParseInt(range.substr(dash + 1), "--frames");
+        } else if (argument == "--slider") {
+            options.sliders.push_back(ParseAssignment(value(), "--slider"));
+        } else if (argument == "--check") {
+            options.checkboxes.push_back(ParseAssignment(value(), "--check"));
+        } else if (argument == "--reference") {
+            options.reference = HostPath(value());
+        } else if (argument == "--write-reference-bmp") {
+            options.bmp_path = HostPath(value());
+            options.bmp_frame = ParseInt(value(), "--write-reference-bmp");
+        } else if (argument == "--raw-title") {
+            options.raw_title = true;
+        } else if (!argument.empty() && argument[0] == '-') {
+            Usage("unknown option " + argument);
+        } else if (options.module.empty()) {
+            options.module = argument;
+        } else {
+            Usage("one module only");
+        }
+    }
+    if (options.module.empty()) Usage("no module given");
+    if (options.length < 1) Usage("the clip needs at least one frame");
+    if (options.first_frame < 0 || options.last_frame < options.first_frame || options.last_frame >= options.length)
+        Usage("the frames must lie in the clip (0-" + std::to_string(options.length - 1) + ")");
+    if (!options.bmp_path.empty() && (options.bmp_frame < 0 || options.bmp_frame >= options.length))
+        Usage("the bitmap's frame must lie in the clip");
+    return options;
+}
+
+std::string Shown(const std::string& cp932, bool raw) { return raw ? cp932 : Cp932ToUtf8(cp932); }
+
+const char* ButtonName(int id) {
+    switch (id) {
+        case IDOK: return "OK";
+        case IDCANCEL: return "Cancel";
+        case IDYES: return "Yes";
+        case IDNO: return "No";
+        default: return "another button";
+    }
+}
+
+}  // namespace
+
+int main(int argc, char** argv) {
+    const Options options = Parse(argc, argv);
+    try {
+        Clip clip = options.side_by_side ? SideBySideClip(options.length, SAMPLE_WIDTH, SAMPLE_HEIGHT)
+                                         : SampleClip(options.length, SAMPLE_WIDTH, SAMPLE_HEIGHT);
+        if (!options.bmp_path.empty()) {
+            if (!WriteBmp24(options.bmp_path, PictureToRgb(*clip.frames[options.bmp_frame])))
+                throw std::runtime_error("cannot write " + options.bmp_path);
+            std::printf("wrote frame %d of the clip to %s\n", options.bmp_frame, options.bmp_path.c_str());
+        }
+
+        StandInHost host(HostPath(options.module), std::move(clip));
+        std::printf("%s: %d x %d clip of %d frames (%s)\n", Shown(host.WindowTitle(), options.raw_title).c_str(),
+                    host.clip().max_width, host.clip().max_height, options.length,
+                    options.side_by_side ? "side by side" : "sample");
+        for (const auto& [index, value] : options.sliders) host.SetSlider(index, value);
+        for (const auto& [index, value] : options.checkboxes) host.SetCheckbox(index, value);
+        if (!options.reference.empty()) {
+            if (!host.FindControl(PATH_EDIT_ID)) throw std::runtime_error("the module has no path box to type into");
+            host.TypeIntoControl(PATH_EDIT_ID, options.reference);
+            std::printf("typed %s into the path box\n", options.reference.c_str());
+        }
+
+        size_t boxes_shown = 0;
+        for (int frame = options.first_frame; frame <= options.last_frame; ++frame) {
+            const FrameResult result = host.ProcessFrame(frame);
+            for (; boxes_shown < host.message_boxes().size(); ++boxes_shown) {
+                const MessageBoxRecord& box = host.message_boxes()[boxes_shown];
+                std::printf("  message box \"%s\": %s [%s]\n", Shown(box.caption, options.raw_title).c_str(),
+                            Shown(box.text, options.raw_title).c_str(), ButtonName(box.answer));
+            }
+            std::printf("frame %d: %s\n", frame, Shown(result.title, options.raw_title).c_str());
+        }
+        std::fflush(stdout);
+        return 0;
+    } catch (const std::exception& error) {
+        std::fprintf(stderr, "standin_host: %s\n", error.what());
+        return 1;
+    }
+}
