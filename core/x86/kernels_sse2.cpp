@@ -89,8 +89,8 @@ void SquaredErrorRowSse2(const PixelYC* a, const PixelYC* b, int width,
 // ---- Sample sums -------------------------------------------------------------------
 
 // pmaddwd against (1, 0) word pairs sign-extends the even words into 32-bit lanes, an
-// arithmetic shift the odd ones; lane m of acc[s] is channel (s + 2m) % 3. A lane takes two words
-// >= -32768 per block, so 32768 blocks keep it within int32.
+// arithmetic shift the odd ones; lane m of acc[s] is channel (s + 2m) % 3. A lane takes
+// two words >= -32768 per block, so 32768 blocks keep it within int32.
 constexpr int kSumFlushBlocks = 32768;
 
 void AddWordSums(const int16_t* words, int blocks, int64_t channel[3]) {
@@ -150,14 +150,21 @@ void SampleSumRowSse2(const PixelYC* a, const PixelYC* b, int width, SampleSums&
 // with S(da) = row sum of a - n c_a. Because the deviations are integers and |f| <= 1/2,
 // S(da da) is at most twice the centred sum: no cancellation worth the name.
 //
-// The products are 32-bit pmaddwd lanes, valid while |deviation| <= 8191: a product is
-// then below 2^26, a lane takes two per block, and 16 blocks add at most
-// 16 * 2 * 8191^2 = 2146959392 < 2^31. Rows whose deviations exceed that (far outside
-// the host's range) go through the scalar reference instead.
-constexpr int kMomentFlushBlocks = 16;
-// A squared deviation with a bit at 2^26 or above is one of |deviation| >= 8192. The
-// subtraction saturates, so that a deviation beyond int16 shows as one too.
-constexpr int kBeyondLimitBits = ~((1 << 26) - 1);
+// Vector i of two consecutive blocks holds the same channels word for word, so unpacking
+// the two interleaves words of one channel into each 32-bit lane, and one pmaddwd gives
+// the sum of two products of one channel there. Lane m of an unpacked vector holds word
+// first + m of its block.
+//
+// The lanes are 32 bits: every pmaddwd sum of two squares is checked to be below 2^27
+// (then so is each sum of two cross products, |xy + zw| <= (x^2 + y^2 + z^2 + w^2) / 2), a
+// lane takes two sums per pair of blocks, and 7 pairs add at most 14 * 2^27 < 2^31. A
+// square with a bit at 2^27 or above means a deviation of at least 8192 (beyond the
+// host's range); the subtraction saturates so that one beyond int16 shows too. Such rows
+// go through the scalar reference instead.
+constexpr int kMomentFlushPairs = 7;
+constexpr int kBeyondLimitBits = ~((1 << 27) - 1);
+
+constexpr int UnpackedLaneChannel(int first, int lane) { return (first + lane) % 3; }
 
 int16_t RoundedCentre(double mean) {
     if (!(mean > -32768.0)) return -32768;
@@ -174,11 +181,22 @@ struct CentrePattern {
     }
 };
 
-void FlushMoments(const __m128i acc[3], int64_t into[3]) {
+// Adds 32-bit lanes into 64-bit ones in lane order, in vectors: sorting lanes into
+// channels costs scalar work that is paid once per row, not once per flush.
+void Widen(const __m128i acc[3], __m128i wide[3][2]) {
     for (int s = 0; s < 3; ++s) {
-        alignas(16) int32_t lanes[4];
-        _mm_store_si128(reinterpret_cast<__m128i*>(lanes), acc[s]);
-        for (int m = 0; m < 4; ++m) into[(s + 2 * m) % 3] += lanes[m];
+        const __m128i sign = _mm_srai_epi32(acc[s], 31);
+        wide[s][0] = _mm_add_epi64(wide[s][0], _mm_unpacklo_epi32(acc[s], sign));
+        wide[s][1] = _mm_add_epi64(wide[s][1], _mm_unpackhi_epi32(acc[s], sign));
+    }
+}
+
+void SortWide(const __m128i wide[3][2], int64_t into[3]) {
+    for (int s = 0; s < 3; ++s) {
+        alignas(16) int64_t lanes[4];
+        _mm_store_si128(reinterpret_cast<__m128i*>(lanes), wide[s][0]);
+        _mm_store_si128(reinterpret_cast<__m128i*>(lanes + 2), wide[s][1]);
+        for (int m = 0; m < 4; ++m) into[UnpackedLaneChannel(s, m)] += lanes[m];
     }
 }
 
@@ -192,48 +210,61 @@ struct IntegerMoments {
 bool AddBlockMoments(const int16_t* wa, const int16_t* wb, int blocks,
                      const CentrePattern& centre_a, const CentrePattern& centre_b,
                      IntegerMoments& moments) {
-    const __m128i even_words = _mm_set1_epi32(0x0000FFFF);
-    for (int first = 0; first < blocks; first += kMomentFlushBlocks) {
-        const int last =
-            blocks - first < kMomentFlushBlocks ? blocks : first + kMomentFlushBlocks;
-        const __m128i zero = _mm_setzero_si128();
+    const int pairs = (blocks + 1) / 2;
+    const __m128i zero = _mm_setzero_si128();
+    __m128i wide_aa[3][2] = {{zero, zero}, {zero, zero}, {zero, zero}};
+    __m128i wide_bb[3][2] = {{zero, zero}, {zero, zero}, {zero, zero}};
+    __m128i wide_ab[3][2] = {{zero, zero}, {zero, zero}, {zero, zero}};
+    for (int first = 0; first < pairs; first += kMomentFlushPairs) {
+        const int last = pairs - first < kMomentFlushPairs ? pairs : first + kMomentFlushPairs;
         __m128i aa[3] = {zero, zero, zero};
         __m128i bb[3] = {zero, zero, zero};
         __m128i ab[3] = {zero, zero, zero};
         __m128i seen = zero;
-        for (int k = first; k < last; ++k) {
-            const int16_t* block_a = wa + k * kBlockWords;
-            const int16_t* block_b = wb + k * kBlockWords;
+        for (int p = first; p < last; ++p) {
+            const int16_t* a0 = wa + 2 * p * kBlockWords;
+            const int16_t* b0 = wb + 2 * p * kBlockWords;
+            // A lone last block pairs with the centres themselves: deviations of zero.
+            const bool lone = 2 * p + 1 == blocks;
+            const int16_t* a1 = lone ? centre_a.words : a0 + kBlockWords;
+            const int16_t* b1 = lone ? centre_b.words : b0 + kBlockWords;
 #pragma GCC unroll 3
             for (int i = 0; i < 3; ++i) {
-                const __m128i da =
-                    _mm_subs_epi16(Load(block_a + 8 * i), Load(centre_a.words + 8 * i));
-                const __m128i db =
-                    _mm_subs_epi16(Load(block_b + 8 * i), Load(centre_b.words + 8 * i));
-                const __m128i db_even = _mm_and_si128(db, even_words);
-                const __m128i db_odd = _mm_andnot_si128(even_words, db);
-                const __m128i aa_even = _mm_madd_epi16(da, _mm_and_si128(da, even_words));
-                const __m128i aa_odd = _mm_madd_epi16(da, _mm_andnot_si128(even_words, da));
-                const __m128i bb_even = _mm_madd_epi16(db, db_even);
-                const __m128i bb_odd = _mm_madd_epi16(db, db_odd);
-                seen = _mm_or_si128(seen, _mm_or_si128(_mm_or_si128(aa_even, aa_odd),
-                                                       _mm_or_si128(bb_even, bb_odd)));
-                const int e = ChannelOfWord(8 * i);
-                const int o = ChannelOfWord(8 * i + 1);
-                aa[e] = _mm_add_epi32(aa[e], aa_even);
-                aa[o] = _mm_add_epi32(aa[o], aa_odd);
-                bb[e] = _mm_add_epi32(bb[e], bb_even);
-                bb[o] = _mm_add_epi32(bb[o], bb_odd);
-                ab[e] = _mm_add_epi32(ab[e], _mm_madd_epi16(da, db_even));
-                ab[o] = _mm_add_epi32(ab[o], _mm_madd_epi16(da, db_odd));
+                const __m128i ca = Load(centre_a.words + 8 * i);
+                const __m128i cb = Load(centre_b.words + 8 * i);
+                const __m128i da0 = _mm_subs_epi16(Load(a0 + 8 * i), ca);
+                const __m128i da1 = _mm_subs_epi16(Load(a1 + 8 * i), ca);
+                const __m128i db0 = _mm_subs_epi16(Load(b0 + 8 * i), cb);
+                const __m128i db1 = _mm_subs_epi16(Load(b1 + 8 * i), cb);
+                const __m128i a_low = _mm_unpacklo_epi16(da0, da1);
+                const __m128i a_high = _mm_unpackhi_epi16(da0, da1);
+                const __m128i b_low = _mm_unpacklo_epi16(db0, db1);
+                const __m128i b_high = _mm_unpackhi_epi16(db0, db1);
+                const __m128i aa_low = _mm_madd_epi16(a_low, a_low);
+                const __m128i aa_high = _mm_madd_epi16(a_high, a_high);
+                const __m128i bb_low = _mm_madd_epi16(b_low, b_low);
+                const __m128i bb_high = _mm_madd_epi16(b_high, b_high);
+                seen = _mm_or_si128(seen, _mm_or_si128(_mm_or_si128(aa_low, aa_high),
+                                                       _mm_or_si128(bb_low, bb_high)));
+                const int l = ChannelOfWord(8 * i);
+                const int h = ChannelOfWord(8 * i + 4);
+                aa[l] = _mm_add_epi32(aa[l], aa_low);
+                aa[h] = _mm_add_epi32(aa[h], aa_high);
+                bb[l] = _mm_add_epi32(bb[l], bb_low);
+                bb[h] = _mm_add_epi32(bb[h], bb_high);
+                ab[l] = _mm_add_epi32(ab[l], _mm_madd_epi16(a_low, b_low));
+                ab[h] = _mm_add_epi32(ab[h], _mm_madd_epi16(a_high, b_high));
             }
         }
         const __m128i beyond = _mm_and_si128(seen, _mm_set1_epi32(kBeyondLimitBits));
         if (_mm_movemask_epi8(_mm_cmpeq_epi32(beyond, zero)) != 0xFFFF) return false;
-        FlushMoments(aa, moments.aa);
-        FlushMoments(bb, moments.bb);
-        FlushMoments(ab, moments.ab);
+        Widen(aa, wide_aa);
+        Widen(bb, wide_bb);
+        Widen(ab, wide_ab);
     }
+    SortWide(wide_aa, moments.aa);
+    SortWide(wide_bb, moments.bb);
+    SortWide(wide_ab, moments.ab);
     return true;
 }
 
@@ -267,6 +298,7 @@ void CentredMomentRowSse2(const PixelYC* a, const PixelYC* b, int width,
             moments.ab[ch] += da * db;
         }
     }
+
 
     int64_t row_a[3] = {0, 0, 0};
     int64_t row_b[3] = {0, 0, 0};
