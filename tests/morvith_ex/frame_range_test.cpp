@@ -1,0 +1,255 @@
+// "平均値" on: the range measurement, its order of work with the host and its failures.
+
+#include <climits>
+#include <cmath>
+
+#include "ex_harness.h"
+#include "guarded_picture.h"
+
+namespace morvith::ex_test {
+namespace {
+
+using standin::Service;
+
+// 32 x 12 frames; rectangles 12 x 10 at (1, 1) and (18, 2).
+constexpr Controls RANGE{.kind = 1, .region_width = 12, .region_height = 10, .x1 = 1, .y1 = 1,
+                         .x2 = 18, .y2 = 2, .range_start = 1, .range_end = 5, .average = 1};
+
+// Rectangle 2 a copy of rectangle 1, except that y is raised by `y_offset`.
+Picture FrameWithOffset(uint32_t seed, int y_offset) {
+    Picture picture = PatternPicture(32, 12, seed);
+    for (int r = 0; r < RANGE.region_height; ++r) {
+        for (int c = 0; c < RANGE.region_width; ++c) {
+            PixelYC sample = picture.at(RANGE.x1 + c, RANGE.y1 + r);
+            sample.y = static_cast<int16_t>(sample.y + y_offset);
+            picture.at(RANGE.x2 + c, RANGE.y2 + r) = sample;
+        }
+    }
+    return picture;
+}
+
+Clip ClipWhereOnlyFrameDiffers(int frame_count, int differing, int y_offset) {
+    std::vector<std::optional<Picture>> frames;
+    for (int i = 0; i < frame_count; ++i)
+        frames.push_back(FrameWithOffset(100 + i, i == differing ? y_offset : 0));
+    return ClipOf(std::move(frames), 40);
+}
+
+class FrameRange : public ::testing::Test {
+protected:
+    standin::FrameResult Run(const Controls& controls, int frame = 0) {
+        controls.ApplyTo(host_);
+        SetWindowTextA(host_.window(), "stale");
+        host_.ClearLog();
+        return host_.ProcessFrame(frame);
+    }
+    const Picture& Frame(int index) const { return *host_.clip().frames[index]; }
+
+    StandInHost host_{MODULE_PATH, ClipWhereOnlyFrameDiffers(8, 3, 4)};
+};
+
+TEST_F(FrameRange, ShowsProgressReservesTheCacheOnceAndFetchesEveryFrameInOrder) {
+    TitleHistory titles(host_);
+    const standin::FrameResult result = Run(RANGE);
+
+    const std::vector<standin::ServiceCall>& calls = host_.calls();
+    ASSERT_EQ(calls.size(), 7u);
+    EXPECT_EQ(calls[0].service, Service::IsSavingOutput);
+    EXPECT_EQ(calls[1].service, Service::ReserveFrameCache);
+    EXPECT_EQ(calls[1].registration, &host_.registration());
+    EXPECT_EQ(calls[1].max_width, 40);
+    EXPECT_EQ(calls[1].height, 12);
+    EXPECT_EQ(calls[1].frame_count, 10);
+    EXPECT_EQ(calls[1].flags, 0);
+    for (int n = 1; n <= 5; ++n) {
+        const standin::ServiceCall& fetch = calls[1 + n];
+        EXPECT_EQ(fetch.service, Service::FetchFilteredFrame);
+        EXPECT_EQ(fetch.frame, n);
+        EXPECT_EQ(fetch.registration, &host_.registration());
+        EXPECT_EQ(fetch.edit_handle, StandInHost::EditHandle());
+    }
+
+    // The progress text before the cache is reserved, the result after the last frame.
+    const std::string psnr = PsnrValues({20 * std::log10(4096.0 / 4) + 10 * std::log10(5.0), ENDLESS, ENDLESS});
+    ASSERT_EQ(titles.entries().size(), 3u);  // the test's own "stale" first
+    EXPECT_EQ(titles.entries()[1].text, PROGRESS_TEXT);
+    EXPECT_EQ(titles.entries()[1].calls_before, 1u);
+    EXPECT_TRUE(IsResultLine(titles.entries()[2].text, psnr));
+    EXPECT_EQ(titles.entries()[2].calls_before, 7u);
+    EXPECT_EQ(psnr, "67.1957dB " + std::string(INFINITE_DB) + INFINITE_DB);
+
+    // The current frame lies outside the range: not measured, but outlined.
+    EXPECT_EQ(result.returned, 1);
+    EXPECT_TRUE(SamePicture(WithOutlines(Frame(0), RANGE), result.work_after));
+    EXPECT_TRUE(result.work_gaps_intact);
+    EXPECT_EQ(result.width, 32);
+    EXPECT_EQ(result.height, 12);
+}
+
+TEST_F(FrameRange, SsimIsTheMeanOfThePerFrameValues) {
+    // Frame 2: constant 1024 against constant 2048 in Y; every other frame identical.
+    std::vector<std::optional<Picture>> frames;
+    for (int i = 0; i < 6; ++i) {
+        Picture picture = FrameWithOffset(200 + i, 0);
+        if (i == 2) {
+            FillRectangle(picture, RANGE.x1, RANGE.y1, RANGE.region_width, RANGE.region_height, {1024, 0, 0});
+            FillRectangle(picture, RANGE.x2, RANGE.y2, RANGE.region_width, RANGE.region_height, {2048, 0, 0});
+        }
+        frames.push_back(std::move(picture));
+    }
+    host_.SetClip(ClipOf(std::move(frames)));
+    Controls controls = RANGE;
+    controls.kind = 2;
+    const double c1 = 1677.7216;
+    const double mean_term = (2.0 * 1024 * 2048 + c1) / (1024.0 * 1024 + 2048.0 * 2048 + c1);
+    EXPECT_TRUE(IsResultLine(Run(controls).title, SsimValues((mean_term + 4) / 5, 1, 1)));
+    EXPECT_EQ(SsimValues((mean_term + 4) / 5, 1, 1), "0.960013 1 1 ");
+}
+
+TEST_F(FrameRange, ARangeOfOneFrameReadsAsThatFrameAlone) {
+    for (const int32_t kind : {1, 2}) {
+        SCOPED_TRACE(kind);
+        Controls single{.kind = kind, .region_width = 12, .region_height = 10, .x1 = 1, .y1 = 1, .x2 = 18, .y2 = 2};
+        Controls range = single;
+        range.average = 1;
+        range.range_start = range.range_end = 3;
+        // A pattern frame, so that the rectangles differ in every channel.
+        host_.SetClip(ClipOf({PatternPicture(32, 12, 1), PatternPicture(32, 12, 2), PatternPicture(32, 12, 3),
+                              PatternPicture(32, 12, 4)}));
+        const std::string alone = Run(single, 3).title;
+        const std::string pooled = Run(range, 0).title;
+        EXPECT_EQ(host_.CallsOf(Service::FetchFilteredFrame).size(), 1u);
+        EXPECT_EQ(pooled.substr(0, pooled.rfind(' ')), alone.substr(0, alone.rfind(' ')));
+    }
+}
+
+TEST_F(FrameRange, IdenticalRectanglesInEveryFrameReadAsPerfect) {
+    Controls identical = RANGE;
+    identical.x2 = identical.x1;
+    identical.y2 = identical.y1;
+    EXPECT_TRUE(IsResultLine(Run(identical).title, PsnrValues({ENDLESS, ENDLESS, ENDLESS})));
+    identical.kind = 2;
+    EXPECT_TRUE(IsResultLine(Run(identical).title, SsimValues(1, 1, 1)));
+}
+
+TEST_F(FrameRange, NothingToMeasureFetchesNothing) {
+    TitleHistory titles(host_);
+    Controls nothing = RANGE;
+    nothing.kind = 0;
+    const standin::FrameResult result = Run(nothing);
+    EXPECT_EQ(result.title, DISPLAY_NAME);
+    EXPECT_EQ(host_.calls().size(), 1u);  // IsSavingOutput alone
+    for (const TitleHistory::Entry& entry : titles.entries()) EXPECT_NE(entry.text, PROGRESS_TEXT);
+    EXPECT_TRUE(SamePicture(WithOutlines(Frame(0), RANGE), result.work_after));
+}
+
+TEST_F(FrameRange, AFrameTheHostCannotDeliverStopsTheRangeWithOneBox) {
+    std::vector<std::optional<Picture>> frames;
+    for (int i = 0; i < 7; ++i) frames.push_back(FrameWithOffset(300 + i, 0));
+    frames[3].reset();
+    host_.SetClip(ClipOf(std::move(frames)));
+
+    for (const Controls& failing : {RANGE, Controls{RANGE.kind, 12, 10, 1, 1, 18, 2, 5, 9, 1, 1}}) {
+        const int missing = failing.range_start == 1 ? 3 : 7;  // a gap, or past the end of the clip
+        SCOPED_TRACE(missing);
+        for (const int32_t kind : {1, 2}) {
+            Controls controls = failing;
+            controls.kind = kind;
+            const standin::FrameResult result = Run(controls);
+            EXPECT_EQ(result.returned, 1);
+            EXPECT_EQ(result.title, PROGRESS_TEXT);
+            EXPECT_TRUE(SamePicture(Frame(0), result.work_after));
+
+            const std::vector<standin::ServiceCall> fetches = host_.CallsOf(Service::FetchFilteredFrame);
+            ASSERT_EQ(fetches.size(), static_cast<size_t>(missing - controls.range_start + 1));
+            EXPECT_EQ(fetches.back().frame, missing);
+            ASSERT_EQ(host_.message_boxes().size(), 1u);
+            const standin::MessageBoxRecord& box = host_.message_boxes()[0];
+            EXPECT_EQ(box.text, FRAME_ERROR_TEXT);
+            EXPECT_EQ(box.caption, ERROR_CAPTION);
+            EXPECT_EQ(box.icon, standin::BoxIcon::Warning);
+            EXPECT_EQ(box.owner, nullptr);
+            EXPECT_EQ(box.buttons, std::vector<int>{IDOK});
+            EXPECT_GT(box.sequence, fetches.back().sequence);
+        }
+    }
+}
+
+// The host may hand out a frame of another size than the current picture: one that cannot
+// hold both rectangles is a frame that could not be read, not one to read past.
+TEST_F(FrameRange, AFetchedFrameTooSmallForTheRectanglesCountsAsUndelivered) {
+    for (const auto& [width, height] : {std::pair{29, 12}, std::pair{32, 11}}) {
+        SCOPED_TRACE(::testing::Message() << width << " x " << height);
+        host_.SetClip(ClipOf({FrameWithOffset(1, 0), FrameWithOffset(2, 0), PatternPicture(width, height, 3),
+                              FrameWithOffset(4, 0)}));
+        const standin::FrameResult result = Run(RANGE);
+        EXPECT_EQ(result.title, PROGRESS_TEXT);
+        EXPECT_EQ(host_.message_boxes().size(), 1u);
+        EXPECT_EQ(host_.CallsOf(Service::FetchFilteredFrame).size(), 2u);
+        EXPECT_TRUE(SamePicture(Frame(0), result.work_after));
+    }
+}
+
+TEST_F(FrameRange, TheJobKeepsTheSizeOfTheCurrentPicture) {
+    // Frames of the range larger than the current one: measured, but the job's size stays.
+    host_.SetClip(ClipOf({FrameWithOffset(1, 0), PatternPicture(36, 14, 2), PatternPicture(36, 14, 3)}));
+    Controls controls = RANGE;
+    controls.range_end = 2;
+    const standin::FrameResult result = Run(controls);
+    EXPECT_TRUE(IsResultLine(result.title, ""));
+    EXPECT_EQ(result.width, 32);
+    EXPECT_EQ(result.height, 12);
+    EXPECT_TRUE(SamePicture(WithOutlines(Frame(0), controls), result.work_after));
+}
+
+// A host of the test's own that hands out one picture for every frame, so that a long range
+// costs no copying: 16500 frames of 1024 x 256 sample pairs at the extremes of the 16-bit
+// range pool 1.86e19 per channel, past 2^64 (1.84e19).
+namespace repeating {
+testing::GuardedPicture* picture = nullptr;
+int32_t fetches = 0;
+MORVITH_HOST_CALLBACK int32_t NotSaving(void*) { return 0; }
+MORVITH_HOST_CALLBACK int32_t Reserve(host::FilterRegistration*, int32_t, int32_t, int32_t, int32_t) { return 1; }
+MORVITH_HOST_CALLBACK PixelYC* Fetch(host::FilterRegistration*, void*, int32_t, int32_t* width, int32_t* height) {
+    ++fetches;
+    *width = picture->width();
+    *height = picture->height();
+    return picture->data();
+}
+}  // namespace repeating
+
+TEST(FrameRangePool, SquaredErrorsPooledPastSixtyFourBitsAreNotWrapped) {
+    StandInHost host(MODULE_PATH);
+    testing::GuardedPicture picture(2048, 256, 2050);
+    for (int y = 0; y < 256; ++y)
+        for (int x = 0; x < 2048; ++x)
+            picture.at(x, y) = x < 1024 ? PixelYC{32767, 32767, 32767} : PixelYC{-32768, -32768, -32768};
+    repeating::picture = &picture;
+    repeating::fetches = 0;
+
+    host::HostServices services{};
+    services.IsSavingOutput = repeating::NotSaving;
+    services.ReserveFrameCache = repeating::Reserve;
+    services.FetchFilteredFrame = repeating::Fetch;
+    int32_t sliders[9] = {1, 1024, 256, 0, 0, 1024, 0, 0, 16499};
+    int32_t checkboxes[2] = {1, 0};
+    host::FilterRegistration registration = host.registration();
+    registration.services = &services;
+    registration.slider_values = sliders;
+    registration.checkbox_values = checkboxes;
+    host::FrameJob job{};
+    job.work_picture = picture.data();
+    job.width = 2048;
+    job.height = 256;
+    job.max_width = 2050;
+
+    EXPECT_EQ(registration.process_callback(&registration, &job), 1);
+    EXPECT_EQ(repeating::fetches, 16500);
+    // Every pair differs by 65535: 10 log10(4096^2 / 65535^2) whatever the frame count.
+    const double extreme = 10 * std::log10(16777216.0 / 4294836225.0);
+    EXPECT_TRUE(IsResultLine(host.WindowTitle(), PsnrValues({extreme, extreme, extreme})));
+    EXPECT_EQ(PsnrValues({extreme}), "-24.0823dB ");
+}
+
+}  // namespace
+}  // namespace morvith::ex_test
