@@ -20,18 +20,22 @@ uint32_t Hash(uint32_t x) {
 
 }  // namespace
 
+// The scene stays inside the RGB gamut, so that a frame saved as a bitmap and loaded
+// back differs from the frame by rounding only.
 Picture SampleFrame(int index, int width, int height) {
     Picture picture{width, height, std::vector<PixelYC>(static_cast<std::size_t>(width) * height)};
     const int bar_left = (index * 8) % (width > 0 ? width : 1);
+    const int last_column = width > 1 ? width - 1 : 1;
+    const int rows = height > 0 ? height : 1;
     for (int y = 0; y < height; ++y) {
         for (int x = 0; x < width; ++x) {
-            int luma = 256 + (x * 3072) / (width > 1 ? width - 1 : 1) + (y * 512) / (height > 1 ? height : 1);
-            if (x >= bar_left && x < bar_left + width / 10) luma = 3600;
+            int luma = 1024 + (x * 1536) / last_column + (y * 512) / rows;
+            if (x >= bar_left && x < bar_left + width / 10) luma = 3300;
             const uint32_t noise = Hash(static_cast<uint32_t>((index * height + y) * width + x));
             luma += static_cast<int>(noise % 33) - 16;
             picture.at(x, y) = PixelYC{Clamp(luma, 0, FULL_SCALE),
-                                       Clamp((x - width / 2) * 2 + static_cast<int>(noise >> 28) - 8, -2048, 2048),
-                                       Clamp((y - height / 2) * 3 - index, -2048, 2048)};
+                                       Clamp((x - width / 2) * 600 / last_column + static_cast<int>(noise >> 28) - 8, -2048, 2048),
+                                       Clamp((y - height / 2) * 400 / rows - index, -2048, 2048)};
         }
     }
     return picture;

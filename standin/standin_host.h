@@ -268,6 +268,11 @@ public:
     // Sends the window the WM_COMMAND / BN_CLICKED that a click on button id makes.
     void PressButton(int id);
 
+    // For screenshots: the host's own slider and checkbox rows above the plug-in's
+    // controls, and a capture of the whole window (frame and title included) as a PNG file.
+    void ShowHostControls();
+    bool CaptureWindow(const std::string& png_path);
+
     // --- used by the services and the window machinery; not for tests ---
     struct Internals;
 

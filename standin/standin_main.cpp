@@ -4,7 +4,7 @@
 //
 //   standin_host MODULE [--clip sample|side-by-side] [--length N] [--frames A-B]
 //                [--slider I=V]... [--check I=V]... [--reference PATH]
-//                [--write-reference-bmp PATH FRAME] [--raw-title]
+//                [--write-reference-bmp PATH FRAME] [--raw-title] [--screenshot PNG]
 
 #include <cstdio>
 #include <cstdlib>
@@ -35,6 +35,7 @@ struct Options {
     std::string bmp_path;
     int bmp_frame = -1;
     bool raw_title = false;
+    std::string screenshot;
 };
 
 [[noreturn]] void Usage(const std::string& problem) {
@@ -42,7 +43,7 @@ struct Options {
                  "standin_host: %s\n"
                  "usage: standin_host MODULE [--clip sample|side-by-side] [--length N] [--frames A-B]\n"
                  "                    [--slider I=V]... [--check I=V]... [--reference PATH]\n"
-                 "                    [--write-reference-bmp PATH FRAME] [--raw-title]\n",
+                 "                    [--write-reference-bmp PATH FRAME] [--raw-title] [--screenshot PNG]\n",
                  problem.c_str());
     std::exit(2);
 }
@@ -89,6 +90,8 @@ Options Parse(int argc, char** argv) {
         } else if (argument == "--write-reference-bmp") {
             options.bmp_path = HostPath(value());
             options.bmp_frame = ParseInt(value(), "--write-reference-bmp");
+        } else if (argument == "--screenshot") {
+            options.screenshot = HostPath(value());
         } else if (argument == "--raw-title") {
             options.raw_title = true;
         } else if (!argument.empty() && argument[0] == '-') {
@@ -139,6 +142,7 @@ int main(int argc, char** argv) {
                     options.side_by_side ? "side by side" : "sample");
         for (const auto& [index, value] : options.sliders) host.SetSlider(index, value);
         for (const auto& [index, value] : options.checkboxes) host.SetCheckbox(index, value);
+        if (!options.screenshot.empty()) host.ShowHostControls();
         if (!options.reference.empty()) {
             if (!host.FindControl(PATH_EDIT_ID)) throw std::runtime_error("the module has no path box to type into");
             host.TypeIntoControl(PATH_EDIT_ID, options.reference);
@@ -154,6 +158,10 @@ int main(int argc, char** argv) {
                             Shown(box.text, options.raw_title).c_str(), ButtonName(box.answer));
             }
             std::printf("frame %d: %s\n", frame, Shown(result.title, options.raw_title).c_str());
+        }
+        if (!options.screenshot.empty()) {
+            if (!host.CaptureWindow(options.screenshot)) throw std::runtime_error("cannot write " + options.screenshot);
+            std::printf("saved the settings window as %s\n", options.screenshot.c_str());
         }
         std::fflush(stdout);
         return 0;

@@ -1,0 +1,27 @@
+#!/usr/bin/env bash
+# Regenerates the guides' screenshots: each plug-in's settings window in the stand-in host
+# under Wine, right after a real measurement, saved as docs/*.png. Wine's null display
+# driver renders the windows with the same GDI code as a display would, so no X server
+# is needed.
+set -euo pipefail
+cd "$(dirname "$0")/.."
+
+bash scripts/setup.sh
+cmake --preset win32 >/dev/null
+cmake --build --preset win32 --target standin_host morvith morvith_ex >/dev/null
+
+build/win32/wine-prefix start
+trap 'build/win32/wine-prefix stop' EXIT
+
+host=build/win32/standin/standin_host.exe
+standin() { build/win32/wine-run "$host" "$@" | tr -d '\r'; }
+mkdir -p build/win32/run
+reference="$PWD/build/win32/run/still.bmp"
+
+# morvith in file mode: frame 1 of the built-in clip against a still saved from it.
+standin build/win32/morvith/morvith.auf --write-reference-bmp "$reference" 1 --reference "$reference" \
+    --slider 0=1 --check 1=1 --frames 1-1 --screenshot "$PWD/docs/morvith-window.png"
+
+# morvith_ex on the side-by-side clip (two 640 x 360 halves): SSIM of the two halves.
+standin build/win32/morvith_ex/morvith_ex.auf --clip side-by-side --slider 0=2 --slider 2=360 \
+    --frames 0-0 --screenshot "$PWD/docs/morvith_ex-window.png"
