@@ -8,9 +8,9 @@ namespace {
 
 using standin::MakeClip;
 
-class FileMode : public MorvithTest {
+class MorvithFileMode : public MorvithTest {
 protected:
-    FileMode() {
+    MorvithFileMode() {
         host_.SetSlider(KIND, 1);
         host_.SetCheckbox(LOAD_FILE, 1);
         SetWindowTextA(host_.window(), "before");
@@ -46,19 +46,19 @@ protected:
     ReferenceFolder folder_;
 };
 
-TEST_F(FileMode, NothingChosenYetFailsWithTheImageBox) {
+TEST_F(MorvithFileMode, NothingChosenYetFailsWithTheImageBox) {
     EXPECT_EQ(LoadedName(), "");
     ExpectImageBoxOnEveryCall();
 }
 
-TEST_F(FileMode, MissingFileFailsWithTheImageBox) {
+TEST_F(MorvithFileMode, MissingFileFailsWithTheImageBox) {
     host_.TypeIntoControl(PATH_EDIT, folder_.path() + "\\missing.bmp");
     ExpectImageBoxOnEveryCall();
 }
 
 // The dialog leaves a bare file name beside the full path; only the full path finds the
 // file when the host's current directory is another one.
-TEST_F(FileMode, LoadsTheChosenFullPathFromAnyCurrentDirectory) {
+TEST_F(MorvithFileMode, LoadsTheChosenFullPathFromAnyCurrentDirectory) {
     const std::string file = folder_.Write("ref.bmp", 64, 48);
     UseClipOf(file);
     Choose(file);
@@ -81,7 +81,7 @@ TEST_F(FileMode, LoadsTheChosenFullPathFromAnyCurrentDirectory) {
     EXPECT_EQ(result.height, 48);
 }
 
-TEST_F(FileMode, AnyNonzeroValueLoadsATypedPath) {
+TEST_F(MorvithFileMode, AnyNonzeroValueLoadsATypedPath) {
     const std::string file = folder_.Write("typed.bmp", 64, 48);
     UseClipOf(file);
     host_.TypeIntoControl(PATH_EDIT, file);
@@ -94,7 +94,7 @@ TEST_F(FileMode, AnyNonzeroValueLoadsATypedPath) {
     EXPECT_TRUE(host_.CallsOf(Service::FetchFilteredFrame).empty());
 }
 
-TEST_F(FileMode, ImageSmallerThanThePictureIsNotMeasured) {
+TEST_F(MorvithFileMode, ImageSmallerThanThePictureIsNotMeasured) {
     const std::string wide = folder_.Write("wide.bmp", 80, 48);
     UseClipOf(wide);  // 80 x 48 frames
     for (const std::string& file : {folder_.Write("narrow.bmp", 79, 48), folder_.Write("short.bmp", 80, 47)}) {
@@ -103,7 +103,7 @@ TEST_F(FileMode, ImageSmallerThanThePictureIsNotMeasured) {
     }
 }
 
-TEST_F(FileMode, ImageLargerThanThePictureIsMeasuredOverItsTopLeft) {
+TEST_F(MorvithFileMode, ImageLargerThanThePictureIsMeasuredOverItsTopLeft) {
     const std::string file = folder_.Write("large.bmp", 80, 48);
     const std::optional<standin::Picture> large = standin::ReadImageFileAsPicture(file);
     ASSERT_TRUE(large);

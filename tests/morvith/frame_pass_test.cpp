@@ -16,9 +16,9 @@ standin::Clip OffsetClip() {
     return MakeClip({Constant(64, 48, 1000, 0, 0), Constant(64, 48, 1016, 64, 8192)}, 80, 48);
 }
 
-class FramePass : public MorvithTest {
+class MorvithFramePass : public MorvithTest {
 protected:
-    FramePass() : MorvithTest(OffsetClip()) { SetWindowTextA(host_.window(), "before"); }
+    MorvithFramePass() : MorvithTest(OffsetClip()) { SetWindowTextA(host_.window(), "before"); }
 
     standin::FrameResult Run(int32_t kind, int32_t offset, int frame = 0) {
         host_.SetSlider(KIND, kind);
@@ -43,7 +43,7 @@ protected:
     }
 };
 
-TEST_F(FramePass, KindZeroShowsTheDisplayNameAndAsksForNothing) {
+TEST_F(MorvithFramePass, KindZeroShowsTheDisplayNameAndAsksForNothing) {
     Measure(1, 1);
     host_.ClearLog();
     EXPECT_EQ(Run(0, 1).title, "Morvith");
@@ -51,7 +51,7 @@ TEST_F(FramePass, KindZeroShowsTheDisplayNameAndAsksForNothing) {
     EXPECT_EQ(host_.calls()[0].edit_handle, StandInHost::EditHandle());
 }
 
-TEST_F(FramePass, DoesNothingWhileSavingOrForAnUnknownKind) {
+TEST_F(MorvithFramePass, DoesNothingWhileSavingOrForAnUnknownKind) {
     host_.SetSavingOutput(true);
     for (int32_t kind : {0, 1, 2}) {
         ExpectUntouched(Run(kind, 1));
@@ -64,7 +64,7 @@ TEST_F(FramePass, DoesNothingWhileSavingOrForAnUnknownKind) {
     }
 }
 
-TEST_F(FramePass, ReadingsFollowTheClosedForms) {
+TEST_F(MorvithFramePass, ReadingsFollowTheClosedForms) {
     EXPECT_EQ(Measure(1, 1), "48.1648dB 36.1236dB -6.0206dB ");
     // Constant pictures: SSIM is the mean term (2ab + C1) / (a^2 + b^2 + C1) alone.
     EXPECT_EQ(Measure(2, 1), "0.999874 0.290579 2.49994e-05 ");
@@ -73,7 +73,7 @@ TEST_F(FramePass, ReadingsFollowTheClosedForms) {
     EXPECT_EQ(Measure(2, 0), "1 1 1 ");
 }
 
-TEST_F(FramePass, ParallelPsnrEqualsSerial) {
+TEST_F(MorvithFramePass, ParallelPsnrEqualsSerial) {
     host_.SetClip(standin::SampleClip(3, 333, 97, 350, 100));
     host_.SetCheckbox(MULTITHREAD, 0);
     const std::string serial = Measure(1, 1);
@@ -83,7 +83,7 @@ TEST_F(FramePass, ParallelPsnrEqualsSerial) {
     }
 }
 
-TEST_F(FramePass, ReservesTheCacheBeforeEveryFetch) {
+TEST_F(MorvithFramePass, ReservesTheCacheBeforeEveryFetch) {
     for (int call = 0; call < 3; ++call) {
         host_.ClearLog();
         Measure(call == 1 ? 2 : 1, 1);
@@ -102,7 +102,7 @@ TEST_F(FramePass, ReservesTheCacheBeforeEveryFetch) {
     }
 }
 
-TEST_F(FramePass, FrameThatCannotBeHadShowsTheFrameBoxEachTime) {
+TEST_F(MorvithFramePass, FrameThatCannotBeHadShowsTheFrameBoxEachTime) {
     for (int32_t offset : {-5, 2, 1000, INT_MIN}) {
         host_.ClearLog();
         const standin::FrameResult result = Run(1, offset);
@@ -114,7 +114,7 @@ TEST_F(FramePass, FrameThatCannotBeHadShowsTheFrameBoxEachTime) {
     }
 }
 
-TEST_F(FramePass, HandsTheJobBackAsTheHostGaveIt) {
+TEST_F(MorvithFramePass, HandsTheJobBackAsTheHostGaveIt) {
     host_.SetClip(MakeClip({Constant(64, 48, 1000), Constant(70, 50, 1000)}, 80, 50));
     for (int32_t offset : {1, 5}) {  // a larger reference, then none
         const standin::FrameResult result = Run(1, offset);
@@ -128,7 +128,7 @@ TEST_F(FramePass, HandsTheJobBackAsTheHostGaveIt) {
     }
 }
 
-TEST_F(FramePass, MeasuresTheTopLeftOfALargerReferenceOnly) {
+TEST_F(MorvithFramePass, MeasuresTheTopLeftOfALargerReferenceOnly) {
     standin::Picture larger = Constant(64, 48, -30000, 777, -777);
     for (int y = 0; y < 24; ++y)
         for (int x = 0; x < 32; ++x) larger.at(x, y) = PixelYC{1016, 0, 0};
@@ -136,7 +136,7 @@ TEST_F(FramePass, MeasuresTheTopLeftOfALargerReferenceOnly) {
     EXPECT_EQ(Measure(1, 1), std::string("48.1648dB ") + cp932::INFINITE_PSNR + cp932::INFINITE_PSNR);
 }
 
-TEST_F(FramePass, ReferenceSmallerInEitherDimensionIsNotMeasured) {
+TEST_F(MorvithFramePass, ReferenceSmallerInEitherDimensionIsNotMeasured) {
     host_.SetClip(MakeClip({Constant(64, 48, 1000), Constant(63, 48, 1000), Constant(64, 47, 1000)}, 80, 48));
     for (int32_t offset : {1, 2}) {
         host_.ClearLog();
@@ -147,9 +147,9 @@ TEST_F(FramePass, ReferenceSmallerInEitherDimensionIsNotMeasured) {
 
 // Jobs the host never hands out, made by the test: a picture of 4 x 4 samples ends at a
 // guard page, so any read beyond what the job itself claims would crash.
-class ImpossibleJob : public FramePass {
+class MorvithImpossibleJob : public MorvithFramePass {
 protected:
-    ImpossibleJob() : work_(4, 4, 4) {
+    MorvithImpossibleJob() : work_(4, 4, 4) {
         work_.Fill(PixelYC{1000, 0, 0});
         job_.work_picture = work_.data();
         job_.spare_picture = work_.data();
@@ -173,7 +173,7 @@ protected:
     host::FrameJob job_{};
 };
 
-TEST_F(ImpossibleJob, IsNotMeasured) {
+TEST_F(MorvithImpossibleJob, IsNotMeasured) {
     for (int32_t load_file : {0, 1}) {
         host_.SetCheckbox(LOAD_FILE, load_file);
         job_.width = 0;
@@ -201,7 +201,7 @@ TEST_F(ImpossibleJob, IsNotMeasured) {
 }
 
 // The same making with a sound job measures, so the refusals above are not vacuous.
-TEST_F(ImpossibleJob, SoundJobIsMeasured) {
+TEST_F(MorvithImpossibleJob, SoundJobIsMeasured) {
     host_.SetClip(MakeClip({Constant(4, 4, 1000)}, 4, 4));
     EXPECT_EQ(CallProcessFrame(host_, job_), 1);
     EXPECT_EQ(WithoutMilliseconds(host_.WindowTitle()), InfinitePsnrLine());
@@ -209,7 +209,7 @@ TEST_F(ImpossibleJob, SoundJobIsMeasured) {
 
 // frame_index + frame_offset is worked out in 64 bits: a sum past the 32-bit range names
 // no frame, so nothing is fetched and the user hears that the frame cannot be read.
-TEST_F(ImpossibleJob, FrameNumberPastThirtyTwoBitsIsNoFrame) {
+TEST_F(MorvithImpossibleJob, FrameNumberPastThirtyTwoBitsIsNoFrame) {
     job_.frame_index = INT_MAX;
     host_.SetSlider(OFFSET, 1);
     EXPECT_EQ(CallProcessFrame(host_, job_), 1);

@@ -6,14 +6,14 @@
 namespace morvith::testing {
 namespace {
 
-class ReferenceControls : public MorvithTest {
+class MorvithControls : public MorvithTest {
 protected:
     std::string EditText() { return host_.FindControl(PATH_EDIT).value().text; }
 
     ReferenceFolder folder_;
 };
 
-TEST_F(ReferenceControls, AreCreatedOnTheSettingsWindow) {
+TEST_F(MorvithControls, AreCreatedOnTheSettingsWindow) {
     struct Expected {
         int id;
         const char* class_name;
@@ -41,12 +41,15 @@ TEST_F(ReferenceControls, AreCreatedOnTheSettingsWindow) {
         EXPECT_EQ(control->font.lfHeight, 12);
         EXPECT_EQ(control->font.lfWeight, 500);
         EXPECT_EQ(control->font.lfCharSet, 128);
+        EXPECT_EQ(control->font.lfQuality, 2);
+        EXPECT_EQ(control->font.lfPitchAndFamily, 48);
+        EXPECT_FALSE(control->font.lfItalic || control->font.lfUnderline || control->font.lfStrikeOut);
         EXPECT_STREQ(control->font.lfFaceName, cp932::FONT_FACE);
     }
     EXPECT_EQ(SendMessageA(host_.FindControl(PATH_EDIT)->handle, EM_GETLIMITTEXT, 0, 0), 260);
 }
 
-TEST_F(ReferenceControls, CallbackAnswersEachMessage) {
+TEST_F(MorvithControls, CallbackAnswersEachMessage) {
     ASSERT_FALSE(host_.window_messages().empty());
     EXPECT_EQ(host_.window_messages()[0].message, host::WINDOW_SETUP_MESSAGE);
     EXPECT_EQ(host_.window_messages()[0].result, 1);
@@ -67,7 +70,7 @@ TEST_F(ReferenceControls, CallbackAnswersEachMessage) {
     EXPECT_EQ(host_.SendToWindowCallback(host::WINDOW_TEARDOWN_MESSAGE, 0, 0), 0);
 }
 
-TEST_F(ReferenceControls, BrowseAndChooseShowsTheFullPath) {
+TEST_F(MorvithControls, BrowseAndChooseShowsTheFullPath) {
     const std::string file = folder_.Write("ref.bmp", 8, 8);
     host_.TypeIntoControl(PATH_EDIT, "start.bmp");
     host_.ClearLog();
@@ -86,7 +89,7 @@ TEST_F(ReferenceControls, BrowseAndChooseShowsTheFullPath) {
     EXPECT_EQ(LoadedName(), file);
 }
 
-TEST_F(ReferenceControls, EveryBrowseAsksForARedrawAndCancelChangesNothing) {
+TEST_F(MorvithControls, EveryBrowseAsksForARedrawAndCancelChangesNothing) {
     host_.TypeIntoControl(PATH_EDIT, "kept.bmp");
     host_.ClearLog();
     host_.PressButton(BROWSE_BUTTON);  // no answer queued: cancelled
@@ -105,7 +108,7 @@ TEST_F(ReferenceControls, EveryBrowseAsksForARedrawAndCancelChangesNothing) {
     EXPECT_NE(host_.file_dialogs().back().initial_file_name.find("chosen.bmp"), std::string::npos);
 }
 
-TEST_F(ReferenceControls, TypingIsFollowedKeystrokeByKeystroke) {
+TEST_F(MorvithControls, TypingIsFollowedKeystrokeByKeystroke) {
     host_.TypeIntoControl(PATH_EDIT, "C:\\clips\\a");
     EXPECT_EQ(LoadedName(), "C:\\clips\\a");
     host_.TypeIntoControl(PATH_EDIT, ".bmp", standin::TypingMode::Keystrokes, false);
@@ -114,7 +117,7 @@ TEST_F(ReferenceControls, TypingIsFollowedKeystrokeByKeystroke) {
     EXPECT_EQ(LoadedName(), "D:\\pasted.bmp");
 }
 
-TEST_F(ReferenceControls, LongTextIsCutToTheBuffer) {
+TEST_F(MorvithControls, LongTextIsCutToTheBuffer) {
     host_.TypeIntoControl(PATH_EDIT, std::string(300, 'a'), standin::TypingMode::ReplaceSelection);
     EXPECT_EQ(EditText(), std::string(260, 'a')) << "the box takes 260 characters";
     EXPECT_EQ(LoadedName(), std::string(259, 'a'));
