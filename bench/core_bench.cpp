@@ -6,8 +6,6 @@
 //
 // Prints one markdown table. --quick runs the small case once (a smoke run).
 
-#include <emmintrin.h>
-
 #include <algorithm>
 #include <chrono>
 #include <cstdint>
@@ -17,6 +15,7 @@
 #include <string>
 #include <vector>
 
+#include "plain_read.h"
 #include "psnr.h"
 #include "row_kernels.h"
 #include "ssim.h"
@@ -32,30 +31,6 @@ struct Case {
     int height;
     int offset_b;  // samples from the first sample of A to that of B, in one picture
 };
-
-// A plain streaming read of both rectangles with the row loop's own structure, 16 bytes
-// at a time: the floor that any pass over the same samples is measured against.
-uint32_t ReadBoth(const PixelYC* first_a, const PixelYC* first_b, int width, int height,
-                  int pitch, bool parallel) {
-    uint32_t folded = 0;
-#pragma omp parallel for if (parallel) reduction(^ : folded)
-    for (int r = 0; r < height; ++r) {
-        const ptrdiff_t offset = static_cast<ptrdiff_t>(r) * pitch;
-        const int16_t* a = reinterpret_cast<const int16_t*>(first_a + offset);
-        const int16_t* b = reinterpret_cast<const int16_t*>(first_b + offset);
-        const int words = 3 * width;
-        int w = 0;
-        __m128i row = _mm_setzero_si128();
-        for (; w + 8 <= words; w += 8) {
-            row = _mm_xor_si128(row, _mm_loadu_si128(reinterpret_cast<const __m128i*>(a + w)));
-            row = _mm_xor_si128(row, _mm_loadu_si128(reinterpret_cast<const __m128i*>(b + w)));
-        }
-        uint32_t rest = static_cast<uint32_t>(_mm_cvtsi128_si32(row));
-        for (; w < words; ++w) rest ^= static_cast<uint16_t>(a[w] ^ b[w]);
-        folded ^= rest;
-    }
-    return folded;
-}
 
 volatile double sink;
 

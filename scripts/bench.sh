@@ -14,7 +14,7 @@ win32_dir="${MORVITH_WIN32_BUILD:-build/win32}"
 [ -f "$native_dir/CMakeCache.txt" ] || cmake --preset native -B "$native_dir" >/dev/null
 cmake --build "$native_dir" --target core_bench -j2 >/dev/null
 [ -f "$win32_dir/CMakeCache.txt" ] || cmake --preset win32 -B "$win32_dir" >/dev/null
-cmake --build "$win32_dir" --target core_bench -j2 >/dev/null
+cmake --build "$win32_dir" --target core_bench module_bench -j2 >/dev/null
 "$win32_dir/wine-prefix" start
 
 echo "Median of $reps runs per cell; each ratio is to the plain read of the same pictures"
@@ -27,3 +27,8 @@ echo
 echo "### 32-bit build under Wine"
 echo
 "$win32_dir/wine-run" "$win32_dir/bench/core_bench.exe" --reps "$reps" | tr -d '\r'
+echo
+echo "### The real modules in the stand-in host, 32-bit build under Wine"
+echo
+"$win32_dir/wine-run" "$win32_dir/bench/module_bench.exe" "$win32_dir/morvith/morvith.auf" \
+    "$win32_dir/morvith_ex/morvith_ex.auf" --reps "$reps" | tr -d '\r'

@@ -1,0 +1,138 @@
+// Times the real plug-in modules in the stand-in host on full-HD pictures, as users feel
+// them: the milliseconds that the module itself shows in its title (the passes only) and
+// the wall time of the whole ProcessFrame call (with the host's fetch), each against a
+// plain read of the same pictures timed round-robin in the same run.
+//
+//   module_bench MORVITH_AUF MORVITH_EX_AUF [--reps N]
+
+#include <algorithm>
+#include <chrono>
+#include <cstdio>
+#include <cstdlib>
+#include <cstring>
+#include <string>
+#include <vector>
+
+#include "plain_read.h"
+#include "standin_host.h"
+
+namespace morvith {
+namespace {
+
+using standin::Picture;
+using standin::StandInHost;
+using Clock = std::chrono::steady_clock;
+
+volatile uint32_t sink;
+
+double Median(std::vector<double> values) {
+    std::sort(values.begin(), values.end());
+    return values[values.size() / 2];
+}
+
+// The milliseconds at the end of a result line, "...  1.234[ms]".
+double TitleMilliseconds(const std::string& title) {
+    const size_t end = title.rfind("[ms]");
+    const size_t start = title.rfind(' ', end);
+    if (end == std::string::npos || start == std::string::npos) return -1;
+    return std::atof(title.substr(start + 1, end - start - 1).c_str());
+}
+
+// Video-like samples; the second picture of a pair a little off the first.
+Picture VideoPicture(int width, int height, uint32_t seed, const Picture* base) {
+    Picture picture{width, height, std::vector<PixelYC>(static_cast<size_t>(width) * height)};
+    uint32_t state = seed;
+    const auto next = [&state] {
+        state ^= state << 13;
+        state ^= state >> 17;
+        state ^= state << 5;
+        return state;
+    };
+    for (size_t i = 0; i < picture.samples.size(); ++i) {
+        if (base != nullptr) {
+            const PixelYC& p = base->samples[i];
+            picture.samples[i] = PixelYC{static_cast<int16_t>(p.y + static_cast<int>(next() % 9) - 4),
+                                         static_cast<int16_t>(p.cb + static_cast<int>(next() % 5) - 2),
+                                         static_cast<int16_t>(p.cr + static_cast<int>(next() % 5) - 2)};
+        } else {
+            picture.samples[i] = PixelYC{static_cast<int16_t>(next() % 4097),
+                                         static_cast<int16_t>(next() % 4097 - 2048),
+                                         static_cast<int16_t>(next() % 4097 - 2048)};
+        }
+    }
+    return picture;
+}
+
+struct Run {
+    std::string name;
+    StandInHost* host;
+    std::vector<std::pair<int, int>> sliders;
+    std::vector<std::pair<int, int>> checkboxes;
+    std::vector<double> title_ms;
+    std::vector<double> wall_ms;
+};
+
+}  // namespace
+}  // namespace morvith
+
+int main(int argc, char** argv) {
+    using namespace morvith;
+    if (argc < 3) {
+        std::fprintf(stderr, "usage: module_bench MORVITH_AUF MORVITH_EX_AUF [--reps N]\n");
+        return 2;
+    }
+    int reps = 15;
+    for (int i = 3; i < argc; ++i)
+        if (std::strcmp(argv[i], "--reps") == 0 && i + 1 < argc) reps = std::max(1, std::atoi(argv[++i]));
+
+    // morvith: frame 0 against frame 1 of a 1920 x 1080 clip.
+    const Picture frame0 = VideoPicture(1920, 1080, 1, nullptr);
+    const Picture frame1 = VideoPicture(1920, 1080, 2, &frame0);
+    StandInHost morvith_host(standin::HostPath(argv[1]), standin::MakeClip({frame0, frame1}));
+    // morvith_ex: the two 1920 x 1080 halves of one 3840 x 1080 picture.
+    Picture side_by_side{3840, 1080, std::vector<PixelYC>(3840 * 1080)};
+    for (int y = 0; y < 1080; ++y)
+        for (int x = 0; x < 1920; ++x) {
+            side_by_side.at(x, y) = frame0.at(x, y);
+            side_by_side.at(1920 + x, y) = frame1.at(x, y);
+        }
+    StandInHost ex_host(standin::HostPath(argv[2]), standin::MakeClip({side_by_side}));
+
+    std::vector<Run> runs;
+    for (int kind : {1, 2}) {
+        const char* measure = kind == 1 ? "PSNR" : "SSIM";
+        for (int multithread : {0, 1})
+            runs.push_back({std::string("morvith ") + measure + (multithread ? ", multithread" : ""),
+                            &morvith_host, {{0, kind}, {1, 1}}, {{0, multithread}}, {}, {}});
+        runs.push_back({std::string("morvith_ex ") + measure, &ex_host,
+                        {{0, kind}, {1, 1920}, {2, 1080}, {3, 0}, {4, 0}, {5, 1920}, {6, 0}},
+                        {{1, 0}}, {}, {}});
+    }
+
+    std::vector<double> read_ms;
+    for (int rep = 0; rep < reps; ++rep) {
+        auto start = Clock::now();
+        sink = ReadBoth(frame0.samples.data(), frame1.samples.data(), 1920, 1080, 1920, false);
+        read_ms.push_back(std::chrono::duration<double, std::milli>(Clock::now() - start).count());
+        for (Run& run : runs) {
+            for (auto [index, value] : run.sliders) run.host->SetSlider(index, value);
+            for (auto [index, value] : run.checkboxes) run.host->SetCheckbox(index, value);
+            start = Clock::now();
+            const standin::FrameResult result = run.host->ProcessFrame(0);
+            run.wall_ms.push_back(std::chrono::duration<double, std::milli>(Clock::now() - start).count());
+            run.title_ms.push_back(TitleMilliseconds(result.title));
+        }
+    }
+
+    const double read = Median(read_ms);
+    std::printf("| module, 1920x1080 pair | title ms | x read | ProcessFrame ms, host copies included | x read |\n");
+    std::printf("|---|---:|---:|---:|---:|\n");
+    std::printf("| plain read of both pictures | %.3f | 1.00 | | |\n", read);
+    for (const Run& run : runs) {
+        const double title = Median(run.title_ms);
+        const double wall = Median(run.wall_ms);
+        std::printf("| %s | %.3f | %.2f | %.3f | %.2f |\n", run.name.c_str(), title, title / read, wall,
+                    wall / read);
+    }
+    return 0;
+}
