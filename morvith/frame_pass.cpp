@@ -15,8 +15,8 @@ using host::FrameJob;
 
 const char IMAGE_ERROR_TEXT[] = "画像が読み込めませんでした。";
 
-// The host hands out at most a few thousand samples a side; anything else in the job
-// would make the passes read outside the pictures, so it is not measured at all.
+// The host never hands out such a job; measured as it stands, it would take the passes
+// outside the pictures, so it is not measured at all.
 bool IsMeasurableJob(const FrameJob& job, bool load_file) {
     if (job.work_picture == nullptr || job.width <= 0 || job.height <= 0) return false;
     if (job.max_width < job.width) return false;
@@ -35,14 +35,15 @@ std::optional<int32_t> ReferenceFrameNumber(int32_t frame_index, int32_t frame_o
 
 // The reference's first sample, or null after the user has been told why there is none.
 // The job's own words are left as the host wrote them; the services write into locals.
-const PixelYC* ObtainReference(FilterRegistration& registration, const FrameJob& job) {
+const PixelYC* ObtainReference(FilterRegistration& registration, const FrameJob& job,
+                               bool load_file) {
     host::HostServices& services = *registration.services;
     int32_t reference_width = 0;
     int32_t reference_height = 0;
     const PixelYC* reference = nullptr;
     const char* error_text = nullptr;
 
-    if (host::Checkbox(registration, CHECKBOX_LOAD_FILE) == 0) {
+    if (!load_file) {
         services.ReserveFrameCache(&registration, job.max_width, job.height, 60, 0);
         const std::optional<int32_t> frame = ReferenceFrameNumber(
             job.frame_index, host::Slider(registration, SLIDER_FRAME_OFFSET));
@@ -79,8 +80,9 @@ void RunFramePass(FilterRegistration& registration, const FrameJob& job) {
     }
     if (kind != host::MEASURE_PSNR && kind != host::MEASURE_SSIM) return;
 
-    if (!IsMeasurableJob(job, host::Checkbox(registration, CHECKBOX_LOAD_FILE) != 0)) return;
-    const PixelYC* reference = ObtainReference(registration, job);
+    const bool load_file = host::Checkbox(registration, CHECKBOX_LOAD_FILE) != 0;
+    if (!IsMeasurableJob(job, load_file)) return;
+    const PixelYC* reference = ObtainReference(registration, job, load_file);
     if (reference == nullptr) return;
 
     const RectanglePair pair{job.work_picture, reference, job.width, job.height, job.max_width};
