@@ -35,7 +35,7 @@ Clip ClipWhereOnlyFrameDiffers(int frame_count, int differing, int y_offset) {
     return ClipOf(std::move(frames), 40);
 }
 
-class FrameRange : public ::testing::Test {
+class ExFrameRange : public ::testing::Test {
 protected:
     standin::FrameResult Run(const Controls& controls, int frame = 0) {
         controls.ApplyTo(host_);
@@ -48,7 +48,7 @@ protected:
     StandInHost host_{MODULE_PATH, ClipWhereOnlyFrameDiffers(8, 3, 4)};
 };
 
-TEST_F(FrameRange, ShowsProgressReservesTheCacheOnceAndFetchesEveryFrameInOrder) {
+TEST_F(ExFrameRange, ShowsProgressReservesTheCacheOnceAndFetchesEveryFrameInOrder) {
     TitleHistory titles(host_);
     const standin::FrameResult result = Run(RANGE);
 
@@ -86,7 +86,7 @@ TEST_F(FrameRange, ShowsProgressReservesTheCacheOnceAndFetchesEveryFrameInOrder)
     EXPECT_EQ(result.height, 12);
 }
 
-TEST_F(FrameRange, SsimIsTheMeanOfThePerFrameValues) {
+TEST_F(ExFrameRange, SsimIsTheMeanOfThePerFrameValues) {
     // Frame 2: constant 1024 against constant 2048 in Y; every other frame identical.
     std::vector<std::optional<Picture>> frames;
     for (int i = 0; i < 6; ++i) {
@@ -106,7 +106,7 @@ TEST_F(FrameRange, SsimIsTheMeanOfThePerFrameValues) {
     EXPECT_EQ(SsimValues((mean_term + 4) / 5, 1, 1), "0.960013 1 1 ");
 }
 
-TEST_F(FrameRange, ARangeOfOneFrameReadsAsThatFrameAlone) {
+TEST_F(ExFrameRange, ARangeOfOneFrameReadsAsThatFrameAlone) {
     for (const int32_t kind : {1, 2}) {
         SCOPED_TRACE(kind);
         Controls single{.kind = kind, .region_width = 12, .region_height = 10, .x1 = 1, .y1 = 1, .x2 = 18, .y2 = 2};
@@ -123,7 +123,7 @@ TEST_F(FrameRange, ARangeOfOneFrameReadsAsThatFrameAlone) {
     }
 }
 
-TEST_F(FrameRange, IdenticalRectanglesInEveryFrameReadAsPerfect) {
+TEST_F(ExFrameRange, IdenticalRectanglesInEveryFrameReadAsPerfect) {
     Controls identical = RANGE;
     identical.x2 = identical.x1;
     identical.y2 = identical.y1;
@@ -132,7 +132,7 @@ TEST_F(FrameRange, IdenticalRectanglesInEveryFrameReadAsPerfect) {
     EXPECT_TRUE(IsResultLine(Run(identical).title, SsimValues(1, 1, 1)));
 }
 
-TEST_F(FrameRange, NothingToMeasureFetchesNothing) {
+TEST_F(ExFrameRange, NothingToMeasureFetchesNothing) {
     TitleHistory titles(host_);
     Controls nothing = RANGE;
     nothing.kind = 0;
@@ -143,7 +143,7 @@ TEST_F(FrameRange, NothingToMeasureFetchesNothing) {
     EXPECT_TRUE(SamePicture(WithOutlines(Frame(0), RANGE), result.work_after));
 }
 
-TEST_F(FrameRange, AFrameTheHostCannotDeliverStopsTheRangeWithOneBox) {
+TEST_F(ExFrameRange, AFrameTheHostCannotDeliverStopsTheRangeWithOneBox) {
     std::vector<std::optional<Picture>> frames;
     for (int i = 0; i < 7; ++i) frames.push_back(FrameWithOffset(300 + i, 0));
     frames[3].reset();
@@ -177,7 +177,7 @@ TEST_F(FrameRange, AFrameTheHostCannotDeliverStopsTheRangeWithOneBox) {
 
 // The host may hand out a frame of another size than the current picture: one that cannot
 // hold both rectangles is a frame that could not be read, not one to read past.
-TEST_F(FrameRange, AFetchedFrameTooSmallForTheRectanglesCountsAsUndelivered) {
+TEST_F(ExFrameRange, AFetchedFrameTooSmallForTheRectanglesCountsAsUndelivered) {
     for (const auto& [width, height] : {std::pair{29, 12}, std::pair{32, 11}}) {
         SCOPED_TRACE(::testing::Message() << width << " x " << height);
         host_.SetClip(ClipOf({FrameWithOffset(1, 0), FrameWithOffset(2, 0), PatternPicture(width, height, 3),
@@ -190,7 +190,7 @@ TEST_F(FrameRange, AFetchedFrameTooSmallForTheRectanglesCountsAsUndelivered) {
     }
 }
 
-TEST_F(FrameRange, TheJobKeepsTheSizeOfTheCurrentPicture) {
+TEST_F(ExFrameRange, TheJobKeepsTheSizeOfTheCurrentPicture) {
     // Frames of the range larger than the current one: measured, but the job's size stays.
     host_.SetClip(ClipOf({FrameWithOffset(1, 0), PatternPicture(36, 14, 2), PatternPicture(36, 14, 3)}));
     Controls controls = RANGE;
@@ -218,7 +218,7 @@ MORVITH_HOST_CALLBACK PixelYC* Fetch(host::FilterRegistration*, void*, int32_t, 
 }
 }  // namespace repeating
 
-TEST(FrameRangePool, SquaredErrorsPooledPastSixtyFourBitsAreNotWrapped) {
+TEST(ExFrameRangePool, SquaredErrorsPooledPastSixtyFourBitsAreNotWrapped) {
     StandInHost host(MODULE_PATH);
     testing::GuardedPicture picture(2048, 256, 2050);
     for (int y = 0; y < 256; ++y)

@@ -13,7 +13,7 @@ namespace {
 double PsnrOfOffset(double d) { return 20.0 * std::log10(4096.0 / d); }
 
 // One host, one picture; every test sets the controls it needs.
-class RegionPass : public ::testing::Test {
+class ExRegionPass : public ::testing::Test {
 protected:
     void UsePicture(Picture picture, int max_width = 0) {
         picture_ = picture;
@@ -43,7 +43,7 @@ protected:
     Picture picture_;
 };
 
-TEST_F(RegionPass, DefaultsOnAFullHdPictureOutlineBothRectanglesAndChangeNothingElse) {
+TEST_F(ExRegionPass, DefaultsOnAFullHdPictureOutlineBothRectanglesAndChangeNothingElse) {
     UsePicture(PatternPicture(1920, 1080, 7), 1936);
     SetWindowTextA(host_.window(), "stale");
     const standin::FrameResult result = host_.ProcessFrame(0);
@@ -59,7 +59,7 @@ TEST_F(RegionPass, DefaultsOnAFullHdPictureOutlineBothRectanglesAndChangeNothing
 
 // Rectangle 2 is rectangle 1 with y raised by 4 and cr lowered by 2; the outline step must
 // come after the measurement, or the white borders would hide part of the difference.
-TEST_F(RegionPass, PsnrOfOnePictureFromItsClosedForm) {
+TEST_F(ExRegionPass, PsnrOfOnePictureFromItsClosedForm) {
     Picture picture = PatternPicture(96, 40, 11);
     const Controls controls{.kind = 1, .region_width = 40, .region_height = 30,
                             .x1 = 2, .y1 = 5, .x2 = 50, .y2 = 8};
@@ -83,7 +83,7 @@ TEST_F(RegionPass, PsnrOfOnePictureFromItsClosedForm) {
     EXPECT_TRUE(SamePicture(picture_, unmarked.work_after));
 }
 
-TEST_F(RegionPass, SsimOfOnePictureFromItsClosedForms) {
+TEST_F(ExRegionPass, SsimOfOnePictureFromItsClosedForms) {
     // Constant rectangles: the mean term alone; gray chroma reads 1.
     Picture constant = Constant(64, 16, {1024, 0, 0});
     FillRectangle(constant, 32, 0, 32, 16, {2048, 0, 0});
@@ -104,7 +104,7 @@ TEST_F(RegionPass, SsimOfOnePictureFromItsClosedForms) {
     EXPECT_TRUE(IsResultLine(Run(halves).title, SsimValues(-0.139618, 1, 1)));
 }
 
-TEST_F(RegionPass, IdenticalAndOverlappingRectanglesAreMeasuredAsTheyLie) {
+TEST_F(ExRegionPass, IdenticalAndOverlappingRectanglesAreMeasuredAsTheyLie) {
     // y rises by 16 and cb falls by 8 per column: one column apart, every pair differs by that.
     Picture ramp = Constant(40, 12, {0, 0, 300});
     for (int r = 0; r < 12; ++r)
@@ -123,7 +123,7 @@ TEST_F(RegionPass, IdenticalAndOverlappingRectanglesAreMeasuredAsTheyLie) {
     EXPECT_TRUE(SamePicture(WithOutlines(picture_, overlapping), result.work_after));
 }
 
-TEST_F(RegionPass, RectanglesEndingAtTheLastColumnAndRowAreMeasured) {
+TEST_F(ExRegionPass, RectanglesEndingAtTheLastColumnAndRowAreMeasured) {
     UsePicture(PatternPicture(50, 30, 3), 64);
     const Controls at_edges{.kind = 2, .region_width = 10, .region_height = 7, .x1 = 0, .y1 = 0, .x2 = 40, .y2 = 23};
     const standin::FrameResult result = Run(at_edges);
@@ -137,7 +137,7 @@ TEST_F(RegionPass, RectanglesEndingAtTheLastColumnAndRowAreMeasured) {
     EXPECT_TRUE(IsResultLine(Run(whole).title, PsnrValues({ENDLESS, ENDLESS, ENDLESS})));
 }
 
-TEST_F(RegionPass, SettingsThatCannotBeMeasuredShowTheNameAndTouchNothing) {
+TEST_F(ExRegionPass, SettingsThatCannotBeMeasuredShowTheNameAndTouchNothing) {
     UsePicture(PatternPicture(50, 30, 5), 56);
     const Controls fits{.kind = 1, .region_width = 10, .region_height = 7, .x1 = 0, .y1 = 0, .x2 = 40, .y2 = 23,
                         .range_start = 0, .range_end = 0};
@@ -181,7 +181,7 @@ TEST_F(RegionPass, SettingsThatCannotBeMeasuredShowTheNameAndTouchNothing) {
     ExpectRefused(with([](Controls& c) { c.kind = 0; }), "the host writes its output file, nothing to measure");
 }
 
-TEST_F(RegionPass, WhatToMeasureDecidesTheTitleWhileTheOutlinesAreDrawnRegardless) {
+TEST_F(ExRegionPass, WhatToMeasureDecidesTheTitleWhileTheOutlinesAreDrawnRegardless) {
     UsePicture(PatternPicture(30, 20, 9));
     const Controls nothing{.kind = 0, .region_width = 8, .region_height = 5, .x1 = 1, .y1 = 2, .x2 = 20, .y2 = 14};
     standin::FrameResult result = Run(nothing);
@@ -215,7 +215,7 @@ TEST_F(RegionPass, WhatToMeasureDecidesTheTitleWhileTheOutlinesAreDrawnRegardles
 }
 
 // A job the host should never send: refused before any sample is read or written.
-TEST(RegionPassJob, AJobWithoutAUsablePictureIsRefused) {
+TEST(ExRegionPassJob, AJobWithoutAUsablePictureIsRefused) {
     StandInHost host(MODULE_PATH);
     Controls{.kind = 2, .region_width = 4, .region_height = 4, .x2 = 4}.ApplyTo(host);
     testing::GuardedPicture picture(16, 8, 16);
