@@ -1,0 +1,30 @@
+// What the module file offers and needs, read without loading it.
+
+#include <cctype>
+#include <string>
+
+#include "ex_harness.h"
+#include "pe_image.h"
+
+namespace morvith::ex_test {
+namespace {
+
+TEST(ExModule, ExportsOnlyTheTableAndNeedsOnlyTheSystem) {
+    const testing::PeImage image = testing::ReadPeImage(MODULE_PATH);
+    EXPECT_EQ(image.machine, 0x14C);
+    EXPECT_TRUE(image.is_dll);
+    ASSERT_EQ(image.exports.size(), 1u);
+    EXPECT_EQ(image.exports[0].name, "GetFilterTable");
+    EXPECT_EQ(image.exports[0].ordinal, 1u);
+    // Statically linked: no runtime DLL of the compiler beside the module.
+    for (const std::string& dll : image.imported_dlls) {
+        SCOPED_TRACE(dll);
+        std::string lower;
+        for (const char c : dll) lower += static_cast<char>(std::tolower(static_cast<unsigned char>(c)));
+        EXPECT_TRUE(lower == "kernel32.dll" || lower == "user32.dll" || lower == "msvcrt.dll" ||
+                    lower == "gdi32.dll" || lower == "comdlg32.dll");
+    }
+}
+
+}  // namespace
+}  // namespace morvith::ex_test
