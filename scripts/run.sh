@@ -11,6 +11,7 @@ cmake --preset native >/dev/null
 cmake --build --preset native >/dev/null
 cmake --preset win32 >/dev/null
 cmake --build --preset win32 >/dev/null
+cmake --build --preset win32 --target release >/dev/null
 
 build/win32/wine-prefix start
 trap 'build/win32/wine-prefix stop' EXIT
@@ -51,3 +52,9 @@ if [ -f "$morvith_ex" ]; then
 else
     echo "(morvith_ex.auf is not built yet)"
 fi
+
+echo "== the release package =="
+for zip in dist/morvith-*.zip; do
+    echo "$zip:"
+    python3 -c 'import sys, zipfile; [print("  %8d  %s" % (i.file_size, i.filename)) for i in zipfile.ZipFile(sys.argv[1]).infolist()]' "$zip"
+done
