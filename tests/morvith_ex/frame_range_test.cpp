@@ -123,15 +123,6 @@ TEST_F(ExFrameRange, ARangeOfOneFrameReadsAsThatFrameAlone) {
     }
 }
 
-TEST_F(ExFrameRange, IdenticalRectanglesInEveryFrameReadAsPerfect) {
-    Controls identical = RANGE;
-    identical.x2 = identical.x1;
-    identical.y2 = identical.y1;
-    EXPECT_TRUE(IsResultLine(Run(identical).title, PsnrValues({ENDLESS, ENDLESS, ENDLESS})));
-    identical.kind = 2;
-    EXPECT_TRUE(IsResultLine(Run(identical).title, SsimValues(1, 1, 1)));
-}
-
 TEST_F(ExFrameRange, NothingToMeasureFetchesNothing) {
     TitleHistory titles(host_);
     Controls nothing = RANGE;

@@ -16,6 +16,7 @@ TEST(ExModule, ExportsOnlyTheTableAndNeedsOnlyTheSystem) {
     ASSERT_EQ(image.exports.size(), 1u);
     EXPECT_EQ(image.exports[0].name, "GetFilterTable");
     EXPECT_EQ(image.exports[0].ordinal, 1u);
+    EXPECT_FALSE(image.imported_dlls.empty());
     // Statically linked: no runtime DLL of the compiler beside the module.
     for (const std::string& dll : image.imported_dlls) {
         SCOPED_TRACE(dll);

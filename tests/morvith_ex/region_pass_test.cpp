@@ -75,33 +75,15 @@ TEST_F(ExRegionPass, PsnrOfOnePictureFromItsClosedForm) {
     const standin::FrameResult result = Run(controls);
     EXPECT_TRUE(IsResultLine(result.title, PsnrValues({PsnrOfOffset(4), ENDLESS, PsnrOfOffset(2)})));
     EXPECT_TRUE(SamePicture(WithOutlines(picture_, controls), result.work_after));
-
-    Controls plain = controls;
-    plain.outline = 0;
-    const standin::FrameResult unmarked = Run(plain);
-    EXPECT_TRUE(IsResultLine(unmarked.title, PsnrValues({60.206, ENDLESS, 66.2266})));
-    EXPECT_TRUE(SamePicture(picture_, unmarked.work_after));
 }
 
-TEST_F(ExRegionPass, SsimOfOnePictureFromItsClosedForms) {
-    // Constant rectangles: the mean term alone; gray chroma reads 1.
+// Constant rectangles: the mean term alone; gray chroma reads 1.
+TEST_F(ExRegionPass, SsimOfOnePictureFromItsClosedForm) {
     Picture constant = Constant(64, 16, {1024, 0, 0});
     FillRectangle(constant, 32, 0, 32, 16, {2048, 0, 0});
     UsePicture(constant);
     const Controls halves{.kind = 2, .region_width = 32, .region_height = 16, .x2 = 32};
     EXPECT_TRUE(IsResultLine(Run(halves).title, SsimValues(0.800064, 1, 1)));
-
-    // Mirror images around one mean: negative covariance.
-    Picture mirrored = Constant(64, 16, {0, 0, 0});
-    for (int r = 0; r < 16; ++r) {
-        for (int c = 0; c < 32; ++c) {
-            const int16_t delta = (r + c) % 2 == 0 ? 100 : -100;
-            mirrored.at(c, r).y = static_cast<int16_t>(2048 + delta);
-            mirrored.at(32 + c, r).y = static_cast<int16_t>(2048 - delta);
-        }
-    }
-    UsePicture(mirrored);
-    EXPECT_TRUE(IsResultLine(Run(halves).title, SsimValues(-0.139618, 1, 1)));
 }
 
 TEST_F(ExRegionPass, IdenticalAndOverlappingRectanglesAreMeasuredAsTheyLie) {
