@@ -60,7 +60,7 @@ void MeasureCurrentPicture(const host::FilterRegistration& registration,
     }
 }
 
-int32_t RunRegionPass(host::FilterRegistration& registration, host::FrameJob& job) {
+int32_t RunRegionPass(host::FilterRegistration& registration, const host::FrameJob& job) {
     if (registration.services->IsSavingOutput(job.edit_handle) != 0) {
         host::SetTitle(registration, DISPLAY_NAME);
         return 1;

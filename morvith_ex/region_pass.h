@@ -30,8 +30,7 @@ struct RegionSettings {
     bool average = false;
     bool outline = false;
 
-    // Only meaningful once the settings have been checked.
-    int32_t SampleCount() const { return region_width * region_height; }
+    // Only meaningful once the range has been checked.
     int32_t FrameCount() const { return range_end - range_start + 1; }
 };
 
