@@ -3,19 +3,10 @@
 #include <cmath>
 #include <cstddef>
 
-#include "row_kernels.h"
+#include "row_loop.h"
 
 namespace morvith {
 namespace {
-
-void Accumulate(SquaredErrorTriple& into, const SquaredErrorTriple& from) {
-    into.y += from.y;
-    into.cb += from.cb;
-    into.cr += from.cr;
-}
-
-#pragma omp declare reduction(sum : SquaredErrorTriple : Accumulate(omp_out, omp_in)) \
-    initializer(omp_priv = SquaredErrorTriple{})
 
 // Integers below 2^54 convert exactly, whatever precision the x87 unit was left in.
 double ExactSmallDouble(uint64_t value) {
@@ -85,14 +76,11 @@ PsnrReading ReadChannel(bool sse_is_zero, double sse, int32_t sample_count, int3
 SquaredErrorTriple SumSquaredErrorWith(const RowKernels& kernels, const PixelYC* first_a,
                                        const PixelYC* first_b, int width, int height,
                                        int pitch, bool parallel) {
-    SquaredErrorTriple sums{};
     const auto row = kernels.squared_error_row;
-#pragma omp parallel for if (parallel) reduction(sum : sums)
-    for (int r = 0; r < height; ++r) {
+    return SumOverRows<SquaredErrorTriple>(height, parallel, [&](int r, SquaredErrorTriple& sums) {
         const ptrdiff_t offset = static_cast<ptrdiff_t>(r) * pitch;
         row(first_a + offset, first_b + offset, width, sums);
-    }
-    return sums;
+    });
 }
 
 SquaredErrorTriple SumSquaredErrorReference(const PixelYC* first_a, const PixelYC* first_b,

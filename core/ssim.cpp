@@ -2,49 +2,19 @@
 
 #include <cstddef>
 
-#include "row_kernels.h"
+#include "row_loop.h"
 
 namespace morvith {
-namespace {
-
-void Accumulate(SampleSums& into, const SampleSums& from) {
-    into.a_y += from.a_y;
-    into.a_cb += from.a_cb;
-    into.a_cr += from.a_cr;
-    into.b_y += from.b_y;
-    into.b_cb += from.b_cb;
-    into.b_cr += from.b_cr;
-}
-
-void Accumulate(CentredSums& into, const CentredSums& from) {
-    into.aa_y += from.aa_y;
-    into.bb_y += from.bb_y;
-    into.ab_y += from.ab_y;
-    into.aa_cb += from.aa_cb;
-    into.bb_cb += from.bb_cb;
-    into.ab_cb += from.ab_cb;
-    into.aa_cr += from.aa_cr;
-    into.bb_cr += from.bb_cr;
-    into.ab_cr += from.ab_cr;
-}
-
-#pragma omp declare reduction(sum : SampleSums : Accumulate(omp_out, omp_in)) \
-    initializer(omp_priv = SampleSums{})
-#pragma omp declare reduction(sum : CentredSums : Accumulate(omp_out, omp_in)) \
-    initializer(omp_priv = CentredSums{})
-
-}  // namespace
 
 SsimMomentsTriple MeasureSsimMomentsWith(const RowKernels& kernels, const PixelYC* first_a,
                                          const PixelYC* first_b, int width, int height,
                                          int pitch, bool parallel) {
-    SampleSums sample_sums{};
     const auto sum_row = kernels.sample_sum_row;
-#pragma omp parallel for if (parallel) reduction(sum : sample_sums)
-    for (int r = 0; r < height; ++r) {
-        const ptrdiff_t offset = static_cast<ptrdiff_t>(r) * pitch;
-        sum_row(first_a + offset, first_b + offset, width, sample_sums);
-    }
+    const SampleSums sample_sums =
+        SumOverRows<SampleSums>(height, parallel, [&](int r, SampleSums& sums) {
+            const ptrdiff_t offset = static_cast<ptrdiff_t>(r) * pitch;
+            sum_row(first_a + offset, first_b + offset, width, sums);
+        });
 
     const double n = static_cast<double>(width) * static_cast<double>(height);
     const SampleMeans means{
@@ -53,13 +23,12 @@ SsimMomentsTriple MeasureSsimMomentsWith(const RowKernels& kernels, const PixelY
         static_cast<double>(sample_sums.b_cb) / n, static_cast<double>(sample_sums.b_cr) / n,
     };
 
-    CentredSums centred{};
     const auto moment_row = kernels.centred_moment_row;
-#pragma omp parallel for if (parallel) reduction(sum : centred)
-    for (int r = 0; r < height; ++r) {
-        const ptrdiff_t offset = static_cast<ptrdiff_t>(r) * pitch;
-        moment_row(first_a + offset, first_b + offset, width, means, centred);
-    }
+    const CentredSums centred =
+        SumOverRows<CentredSums>(height, parallel, [&](int r, CentredSums& sums) {
+            const ptrdiff_t offset = static_cast<ptrdiff_t>(r) * pitch;
+            moment_row(first_a + offset, first_b + offset, width, means, sums);
+        });
 
     return {
         SsimMoments{means.a_y, means.b_y, centred.aa_y / n, centred.bb_y / n, centred.ab_y / n},
