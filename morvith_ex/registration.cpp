@@ -1,6 +1,5 @@
-#include <iterator>
-
 #include "region_pass.h"
+#include "registration.h"
 
 namespace morvith::ex {
 namespace {
@@ -16,11 +15,6 @@ constexpr int32_t SLIDER_MAXIMA[] = {2, 1920, 1080, 3839, 2159, 3839, 2159, 9999
 constexpr const char* CHECKBOX_NAMES[] = {"平均値", "枠線"};
 constexpr int32_t CHECKBOX_DEFAULTS[] = {0, 1};
 
-static_assert(std::size(SLIDER_NAMES) == std::size(SLIDER_DEFAULTS) &&
-              std::size(SLIDER_NAMES) == std::size(SLIDER_MINIMA) &&
-              std::size(SLIDER_NAMES) == std::size(SLIDER_MAXIMA));
-static_assert(std::size(CHECKBOX_NAMES) == std::size(CHECKBOX_DEFAULTS));
-
 constexpr char INFO_TEXT[] = "Morvith ex version " MORVITH_VERSION " by the Morvith project";
 
 }  // namespace
@@ -28,31 +22,17 @@ constexpr char INFO_TEXT[] = "Morvith ex version " MORVITH_VERSION " by the Morv
 
 namespace morvith::host {
 
-constinit FilterRegistration filter_registration = {
-    .feature_flags = FILTER_FLAG_HAS_INFO,
-    .window_width = 0,
-    .window_height = 0,
-    .display_name = ex::DISPLAY_NAME,
-    .slider_count = static_cast<int32_t>(std::size(ex::SLIDER_NAMES)),
-    .slider_names = ex::SLIDER_NAMES,
-    .slider_defaults = ex::SLIDER_DEFAULTS,
-    .slider_minima = ex::SLIDER_MINIMA,
-    .slider_maxima = ex::SLIDER_MAXIMA,
-    .checkbox_count = static_cast<int32_t>(std::size(ex::CHECKBOX_NAMES)),
-    .checkbox_names = ex::CHECKBOX_NAMES,
-    .checkbox_defaults = ex::CHECKBOX_DEFAULTS,
-    .process_callback = ex::ProcessFrame,
-    .unused_52 = {},
-    .window_callback = nullptr,
-    .slider_values = nullptr,
-    .checkbox_values = nullptr,
-    .unused_76 = {},
-    .info_text = ex::INFO_TEXT,
-    .unused_88 = {},
-    .services = nullptr,
-    .window = nullptr,
-    .instance = nullptr,
-    .unused_108 = {},
-};
+constinit FilterRegistration filter_registration = MakeRegistration(
+    {
+        .feature_flags = FILTER_FLAG_HAS_INFO,
+        .window_width = 0,
+        .window_height = 0,
+        .display_name = ex::DISPLAY_NAME,
+        .info_text = ex::INFO_TEXT,
+        .process_callback = ex::ProcessFrame,
+        .window_callback = nullptr,
+    },
+    ex::SLIDER_NAMES, ex::SLIDER_DEFAULTS, ex::SLIDER_MINIMA, ex::SLIDER_MAXIMA,
+    ex::CHECKBOX_NAMES, ex::CHECKBOX_DEFAULTS);
 
 }  // namespace morvith::host
