@@ -56,5 +56,5 @@ fi
 echo "== the release package =="
 for zip in dist/morvith-*.zip; do
     echo "$zip:"
-    python3 -c 'import sys, zipfile; [print("  %8d  %s" % (i.file_size, i.filename)) for i in zipfile.ZipFile(sys.argv[1]).infolist()]' "$zip"
+    cmake -E tar tvf "$zip" | sed 's/^/  /'
 done

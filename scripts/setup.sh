@@ -9,7 +9,7 @@ packages=(
   g++-mingw-w64-i686 binutils-mingw-w64-i686
   wine wine32:i386
   xvfb libstb-dev
-  fonts-ipafont-gothic imagemagick zip
+  fonts-ipafont-gothic
 )
 
 sudo=""
