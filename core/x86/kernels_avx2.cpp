@@ -211,67 +211,127 @@ struct IntegerMoments {
     int64_t aa[3] = {0, 0, 0};
     int64_t bb[3] = {0, 0, 0};
     int64_t ab[3] = {0, 0, 0};
+    int64_t sum_a[3] = {0, 0, 0};  // S(da)
+    int64_t sum_b[3] = {0, 0, 0};  // S(db)
 };
+
+// Pass two over one stretch of kMomentFlushPairs pairs is three sweeps: a's squares and
+// deviation sums, the same for b, then the cross products. 32-bit mode has eight vector
+// registers; one sweep holding all nine moment accumulators and the limit check spilled
+// nearly every one of them on each pair. The square sweeps keep their interleaved deviations
+// on the stack (2 * 1344 bytes, in L1), so the cross sweep is two loads and a pmaddwd per
+// product, and the deviation sums come from the same sweep instead of a second read of the
+// row.
+struct PairRows {
+    const int16_t* words;
+    int blocks;
+    const CentrePattern* centre;
+
+    // Block 2p of the pair and its partner: a lone last block pairs with the centres
+    // themselves, deviations of zero.
+    const int16_t* First(int p) const { return words + 2 * p * kBlockWords; }
+    const int16_t* Second(int p) const {
+        return 2 * p + 1 == blocks ? centre->words : First(p) + kBlockWords;
+    }
+};
+
+// Deviations of vector i of both blocks of pair p, interleaved: lane m of low holds two
+// words of one channel.
+struct Interleaved {
+    __m256i low, high;
+};
+
+inline __attribute__((always_inline)) Interleaved InterleavedDeviations(const PairRows& rows,
+                                                                        int p, int i) {
+    const __m256i centre = Load(rows.centre->words + 16 * i);
+    const __m256i d0 = _mm256_subs_epi16(Load(rows.First(p) + 16 * i), centre);
+    const __m256i d1 = _mm256_subs_epi16(Load(rows.Second(p) + 16 * i), centre);
+    return {_mm256_unpacklo_epi16(d0, d1), _mm256_unpackhi_epi16(d0, d1)};
+}
+
+// Squares and plain sums of one row's deviations into squares and sums, keeping the
+// interleaved deviations in kept; returns the OR of every pmaddwd sum of squares, for the
+// limit check. A lane of sums takes two deviations within [-32768, 32767] per pmaddwd, two
+// pmaddwd per pair, so 7 pairs keep it within 28 * 32768 < 2^31 whatever the check finds.
+inline __attribute__((always_inline)) __m256i AddSquares(const PairRows& rows, int first,
+                                                         int last, __m256i squares[3],
+                                                         __m256i sums[3], __m256i* kept) {
+    const __m256i ones = _mm256_set1_epi16(1);
+    __m256i seen = _mm256_setzero_si256();
+    for (int p = first; p < last; ++p) {
+#pragma GCC unroll 3
+        for (int i = 0; i < 3; ++i) {
+            const Interleaved d = InterleavedDeviations(rows, p, i);
+            _mm256_store_si256(kept + 6 * (p - first) + 2 * i, d.low);
+            _mm256_store_si256(kept + 6 * (p - first) + 2 * i + 1, d.high);
+            const __m256i low = _mm256_madd_epi16(d.low, d.low);
+            const __m256i high = _mm256_madd_epi16(d.high, d.high);
+            seen = _mm256_or_si256(seen, _mm256_or_si256(low, high));
+            const int l = ChannelOfWord(16 * i);
+            const int h = ChannelOfWord(16 * i + 4);
+            squares[l] = _mm256_add_epi32(squares[l], low);
+            squares[h] = _mm256_add_epi32(squares[h], high);
+            sums[l] = _mm256_add_epi32(sums[l], _mm256_madd_epi16(d.low, ones));
+            sums[h] = _mm256_add_epi32(sums[h], _mm256_madd_epi16(d.high, ones));
+        }
+    }
+    return seen;
+}
+
+// The lanes take the cross products that the checked squares bound.
+inline __attribute__((always_inline)) void AddCrossProducts(const __m256i* kept_a,
+                                                            const __m256i* kept_b, int pairs,
+                                                            __m256i acc[3]) {
+    for (int p = 0; p < pairs; ++p) {
+#pragma GCC unroll 3
+        for (int i = 0; i < 3; ++i) {
+            const int l = ChannelOfWord(16 * i);
+            const int h = ChannelOfWord(16 * i + 4);
+            const int at = 6 * p + 2 * i;
+            acc[l] = _mm256_add_epi32(acc[l], _mm256_madd_epi16(kept_a[at], kept_b[at]));
+            acc[h] = _mm256_add_epi32(acc[h], _mm256_madd_epi16(kept_a[at + 1], kept_b[at + 1]));
+        }
+    }
+}
 
 // False when a deviation exceeded the limit: the sums are then meaningless.
 bool AddBlockMoments(const int16_t* wa, const int16_t* wb, int blocks,
                      const CentrePattern& centre_a, const CentrePattern& centre_b,
                      IntegerMoments& moments) {
     const int pairs = (blocks + 1) / 2;
+    const PairRows rows_a{wa, blocks, &centre_a};
+    const PairRows rows_b{wb, blocks, &centre_b};
     const __m256i zero = _mm256_setzero_si256();
+    __m256i kept_a[6 * kMomentFlushPairs];
+    __m256i kept_b[6 * kMomentFlushPairs];
     __m256i wide_aa[3][2] = {{zero, zero}, {zero, zero}, {zero, zero}};
     __m256i wide_bb[3][2] = {{zero, zero}, {zero, zero}, {zero, zero}};
     __m256i wide_ab[3][2] = {{zero, zero}, {zero, zero}, {zero, zero}};
+    __m256i wide_a[3][2] = {{zero, zero}, {zero, zero}, {zero, zero}};
+    __m256i wide_b[3][2] = {{zero, zero}, {zero, zero}, {zero, zero}};
     for (int first = 0; first < pairs; first += kMomentFlushPairs) {
         const int last = pairs - first < kMomentFlushPairs ? pairs : first + kMomentFlushPairs;
         __m256i aa[3] = {zero, zero, zero};
         __m256i bb[3] = {zero, zero, zero};
         __m256i ab[3] = {zero, zero, zero};
-        __m256i seen = zero;
-        for (int p = first; p < last; ++p) {
-            const int16_t* a0 = wa + 2 * p * kBlockWords;
-            const int16_t* b0 = wb + 2 * p * kBlockWords;
-            // A lone last block pairs with the centres themselves: deviations of zero.
-            const bool lone = 2 * p + 1 == blocks;
-            const int16_t* a1 = lone ? centre_a.words : a0 + kBlockWords;
-            const int16_t* b1 = lone ? centre_b.words : b0 + kBlockWords;
-#pragma GCC unroll 3
-            for (int i = 0; i < 3; ++i) {
-                const __m256i ca = Load(centre_a.words + 16 * i);
-                const __m256i cb = Load(centre_b.words + 16 * i);
-                const __m256i da0 = _mm256_subs_epi16(Load(a0 + 16 * i), ca);
-                const __m256i da1 = _mm256_subs_epi16(Load(a1 + 16 * i), ca);
-                const __m256i db0 = _mm256_subs_epi16(Load(b0 + 16 * i), cb);
-                const __m256i db1 = _mm256_subs_epi16(Load(b1 + 16 * i), cb);
-                const __m256i a_low = _mm256_unpacklo_epi16(da0, da1);
-                const __m256i a_high = _mm256_unpackhi_epi16(da0, da1);
-                const __m256i b_low = _mm256_unpacklo_epi16(db0, db1);
-                const __m256i b_high = _mm256_unpackhi_epi16(db0, db1);
-                const __m256i aa_low = _mm256_madd_epi16(a_low, a_low);
-                const __m256i aa_high = _mm256_madd_epi16(a_high, a_high);
-                const __m256i bb_low = _mm256_madd_epi16(b_low, b_low);
-                const __m256i bb_high = _mm256_madd_epi16(b_high, b_high);
-                seen = _mm256_or_si256(seen, _mm256_or_si256(_mm256_or_si256(aa_low, aa_high),
-                                                       _mm256_or_si256(bb_low, bb_high)));
-                const int l = ChannelOfWord(16 * i);
-                const int h = ChannelOfWord(16 * i + 4);
-                aa[l] = _mm256_add_epi32(aa[l], aa_low);
-                aa[h] = _mm256_add_epi32(aa[h], aa_high);
-                bb[l] = _mm256_add_epi32(bb[l], bb_low);
-                bb[h] = _mm256_add_epi32(bb[h], bb_high);
-                ab[l] = _mm256_add_epi32(ab[l], _mm256_madd_epi16(a_low, b_low));
-                ab[h] = _mm256_add_epi32(ab[h], _mm256_madd_epi16(a_high, b_high));
-            }
-        }
+        __m256i sa[3] = {zero, zero, zero};
+        __m256i sb[3] = {zero, zero, zero};
+        const __m256i seen = _mm256_or_si256(AddSquares(rows_a, first, last, aa, sa, kept_a),
+                                             AddSquares(rows_b, first, last, bb, sb, kept_b));
         const __m256i beyond = _mm256_and_si256(seen, _mm256_set1_epi32(kBeyondLimitBits));
         if (_mm256_movemask_epi8(_mm256_cmpeq_epi32(beyond, zero)) != -1) return false;
+        AddCrossProducts(kept_a, kept_b, last - first, ab);
         Widen(aa, wide_aa);
         Widen(bb, wide_bb);
         Widen(ab, wide_ab);
+        Widen(sa, wide_a);
+        Widen(sb, wide_b);
     }
     SortWide(wide_aa, moments.aa);
     SortWide(wide_bb, moments.bb);
     SortWide(wide_ab, moments.ab);
+    SortWide(wide_a, moments.sum_a);
+    SortWide(wide_b, moments.sum_b);
     return true;
 }
 
@@ -303,22 +363,18 @@ void CentredMomentRowAvx2(const PixelYC* a, const PixelYC* b, int width,
             moments.aa[ch] += da * da;
             moments.bb[ch] += db * db;
             moments.ab[ch] += da * db;
+            moments.sum_a[ch] += da;
+            moments.sum_b[ch] += db;
         }
     }
-
-
-    int64_t row_a[3] = {0, 0, 0};
-    int64_t row_b[3] = {0, 0, 0};
-    RowChannelSums(a, width, row_a);
-    RowChannelSums(b, width, row_b);
 
     double aa[3], bb[3], ab[3];
     const double n = static_cast<double>(width);
     for (int ch = 0; ch < 3; ++ch) {
         const double fa = mean_a[ch] - centre_a[ch];
         const double fb = mean_b[ch] - centre_b[ch];
-        const double sda = static_cast<double>(row_a[ch] - int64_t{width} * centre_a[ch]);
-        const double sdb = static_cast<double>(row_b[ch] - int64_t{width} * centre_b[ch]);
+        const double sda = static_cast<double>(moments.sum_a[ch]);
+        const double sdb = static_cast<double>(moments.sum_b[ch]);
         aa[ch] = static_cast<double>(moments.aa[ch]) - fa * (2.0 * sda - n * fa);
         bb[ch] = static_cast<double>(moments.bb[ch]) - fb * (2.0 * sdb - n * fb);
         ab[ch] = static_cast<double>(moments.ab[ch]) - fb * sda - fa * (sdb - n * fb);

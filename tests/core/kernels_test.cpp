@@ -20,7 +20,8 @@ namespace {
 
 using testing::GuardedPicture;
 
-constexpr int kWidths[] = {1, 2, 3, 7, 8, 9, 15, 16, 17, 31, 33, 1921};
+// 241 is 15 blocks of 16 and a sample: a lone last block after the first flush of pass two.
+constexpr int kWidths[] = {1, 2, 3, 7, 8, 9, 15, 16, 17, 31, 33, 241, 1921};
 constexpr int kHeights[] = {1, 2, 5};
 constexpr uint32_t kSeeds[] = {11, 12, 13};
 
