@@ -18,8 +18,7 @@ constexpr int DEFAULT_WINDOW_HEIGHT = 400;
 // Handed-out frames kept alive at once: enough for any fetch pattern of one call, bounded
 // so that a long frame range does not exhaust a 32-bit address space.
 constexpr size_t KEPT_FETCHED_FRAMES = 32;
-// GuardedPicture's marker for samples outside the picture proper.
-constexpr PixelYC GAP_MARKER{-12345, 23456, -31234};
+constexpr PixelYC GAP_MARKER = testing::GUARD_GAP_MARKER;
 
 size_t PageSize() {
     SYSTEM_INFO info;
@@ -252,9 +251,9 @@ FrameResult StandInHost::ProcessFrame(int frame_index) {
     const Picture& frame = *clip_.frames[frame_index];
     const int max_width = clip_.max_width;
 
-    testing::GuardedPicture work(frame.width, frame.height, max_width);
+    testing::GuardedPicture work(frame.width, frame.height, max_width, placement_);
     CopyInto(work, frame);
-    testing::GuardedPicture spare(max_width, clip_.max_height, max_width);
+    testing::GuardedPicture spare(max_width, clip_.max_height, max_width, placement_);
     // The job too ends at a guard page: a write past its last word crashes.
     GuardedWords job_words(sizeof(FrameJob) / sizeof(int32_t));
     auto* job = reinterpret_cast<FrameJob*>(job_words.words);
@@ -318,7 +317,8 @@ void StandInHost::ClearLog() {
 PixelYC* StandInHost::Fetch(int32_t frame, int32_t* width, int32_t* height) {
     if (frame < 0 || frame >= clip_.frame_count() || !clip_.frames[frame]) return nullptr;
     const Picture& source = *clip_.frames[frame];
-    auto picture = std::make_unique<testing::GuardedPicture>(source.width, source.height, clip_.max_width);
+    auto picture = std::make_unique<testing::GuardedPicture>(source.width, source.height, clip_.max_width,
+                                                             placement_);
     CopyInto(*picture, source);
     if (width != nullptr) *width = source.width;
     if (height != nullptr) *height = source.height;

@@ -231,6 +231,11 @@ public:
     void SetClip(Clip clip);
     const Clip& clip() const { return clip_; }
 
+    // Where the guard page sits for every picture handed out from now on: the work and
+    // spare pictures (the spare one also receives loaded image files) and fetched frames.
+    void SetPicturePlacement(testing::GuardPlacement placement) { placement_ = placement; }
+    testing::GuardPlacement PicturePlacement() const { return placement_; }
+
     // Runs the process callback on frame_index (a picture of the clip, else
     // std::invalid_argument), on a misaligned stack.
     FrameResult ProcessFrame(int frame_index);
@@ -291,6 +296,7 @@ private:
     host::HostServices services_{};
     HWND window_ = nullptr;
     Clip clip_;
+    testing::GuardPlacement placement_ = testing::DefaultGuardPlacement();
 
     // Slider and checkbox values, each array ending right before a no-access page.
     struct GuardedWords;

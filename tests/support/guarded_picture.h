@@ -1,7 +1,7 @@
 #pragma once
 
-// A picture whose last sample ends right before a no-access page, so that a read or write
-// one sample past the end crashes the test instead of passing unseen.
+// A picture next to a no-access page, so that a read or write one sample past its end
+// (After) or one sample before its start (Before) crashes the test instead of passing unseen.
 
 #include <cstddef>
 #include <cstdint>
@@ -10,11 +10,25 @@
 
 namespace morvith::testing {
 
+enum class GuardPlacement {
+    After,   // the last sample of the last row ends right before the no-access page
+    Before,  // the first sample of the first row starts right after it
+};
+
+// The process-wide default, first read from MORVITH_GUARD_PLACEMENT (`after` or `before`,
+// unset or empty: `after`; any other value throws std::invalid_argument).
+GuardPlacement DefaultGuardPlacement();
+void SetDefaultGuardPlacement(GuardPlacement placement);
+const char* GuardPlacementName(GuardPlacement placement);  // "after" or "before"
+
+// What GuardedPicture writes into the samples between width and pitch of each row.
+inline constexpr PixelYC GUARD_GAP_MARKER{-12345, 23456, -31234};
+
 class GuardedPicture {
 public:
     // width samples of each of height rows, rows pitch samples apart (pitch >= width).
     // The samples between width and pitch are filled with a pattern that no test expects.
-    GuardedPicture(int width, int height, int pitch);
+    GuardedPicture(int width, int height, int pitch, GuardPlacement placement = DefaultGuardPlacement());
     ~GuardedPicture();
     GuardedPicture(const GuardedPicture&) = delete;
     GuardedPicture& operator=(const GuardedPicture&) = delete;
@@ -22,6 +36,7 @@ public:
     int width() const { return width_; }
     int height() const { return height_; }
     int pitch() const { return pitch_; }
+    GuardPlacement placement() const { return placement_; }
     PixelYC* data() { return first_; }
     const PixelYC* data() const { return first_; }
     PixelYC& at(int column, int row) { return first_[static_cast<ptrdiff_t>(row) * pitch_ + column]; }
@@ -37,6 +52,7 @@ private:
     int width_;
     int height_;
     int pitch_;
+    GuardPlacement placement_;
     void* mapping_ = nullptr;
     size_t mapping_size_ = 0;
     PixelYC* first_ = nullptr;
