@@ -19,20 +19,29 @@ namespace morvith {
 namespace {
 
 using testing::GuardedPicture;
+using testing::GuardPlacement;
 
 // 241 is 15 blocks of 16 and a sample: a lone last block after the first flush of pass two.
 constexpr int kWidths[] = {1, 2, 3, 7, 8, 9, 15, 16, 17, 31, 33, 241, 1921};
 constexpr int kHeights[] = {1, 2, 5};
 constexpr uint32_t kSeeds[] = {11, 12, 13};
 
-// A rectangle of width samples whose last sample ends at the guard page and whose first
-// sample is not 16-byte aligned: it starts one or two columns into a wider picture.
+// A rectangle of width samples. After: its last sample ends at the guard page and its
+// first sample is not 16-byte aligned, one or two columns into a wider picture. Before: its
+// first sample starts right after the guard page (and so is aligned).
 class Rectangle {
 public:
-    Rectangle(int width, int height, int pitch_extra) {
+    Rectangle(int width, int height, int pitch_extra,
+              GuardPlacement placement = GuardPlacement::After) {
+        if (placement == GuardPlacement::Before) {
+            picture_ = std::make_unique<GuardedPicture>(width, height, width + pitch_extra,
+                                                        placement);
+            skip_ = 0;
+            return;
+        }
         for (int skip = 1; skip <= 2; ++skip) {
             picture_ = std::make_unique<GuardedPicture>(width + skip, height,
-                                                        width + skip + pitch_extra);
+                                                        width + skip + pitch_extra, placement);
             skip_ = skip;
             if (reinterpret_cast<uintptr_t>(first()) % 16 != 0) break;
         }
@@ -101,17 +110,20 @@ TEST_P(FastKernels, MatchReferenceOnRandomPicturesOfEveryShape) {
     };
     // The full int16 range, where deviations leave the integer moment path, and the host's
     // own range, where they stay in it.
-    for (Range range : {Range{-32768, 32767}, Range{-2048, 4096}}) {
-        for (int width : kWidths) {
-            for (int height : kHeights) {
-                for (uint32_t seed : kSeeds) {
-                    Rectangle a(width, height, 3), b(width, height, 3);
-                    a.picture().FillRandom(seed, range.low, range.high);
-                    b.picture().FillRandom(seed + 1000, range.low, range.high);
-                    ExpectMatchesReference(a, b, width, height,
-                                           std::to_string(width) + "x" + std::to_string(height) +
-                                               " seed " + std::to_string(seed) + " range " +
-                                               std::to_string(range.low));
+    for (GuardPlacement placement : {GuardPlacement::After, GuardPlacement::Before}) {
+        for (Range range : {Range{-32768, 32767}, Range{-2048, 4096}}) {
+            for (int width : kWidths) {
+                for (int height : kHeights) {
+                    for (uint32_t seed : kSeeds) {
+                        Rectangle a(width, height, 3, placement), b(width, height, 3, placement);
+                        a.picture().FillRandom(seed, range.low, range.high);
+                        b.picture().FillRandom(seed + 1000, range.low, range.high);
+                        ExpectMatchesReference(
+                            a, b, width, height,
+                            std::to_string(width) + "x" + std::to_string(height) + " seed " +
+                                std::to_string(seed) + " range " + std::to_string(range.low) +
+                                " guard " + GuardPlacementName(placement));
+                    }
                 }
             }
         }

@@ -18,7 +18,7 @@ enum ProbeMode : int32_t {
     PROBE_SERVICES = 0,  // every frame service, in a fixed order
     PROBE_BOXES = 1,     // two message boxes
     PROBE_DIALOG = 2,    // the open-file dialog
-    PROBE_GUARDS = 3,    // where the host's buffers end
+    PROBE_GUARDS = 3,    // where the host's buffers end (offset 0) or start (offset 1)
     PROBE_LOAD = 4,      // LoadImageFile with the typed path
     PROBE_STACK = 5,     // the stack pointer on entry
 };
@@ -47,6 +47,18 @@ int BytesBeforeGuard(const void* first) {
     MEMORY_BASIC_INFORMATION next;
     if (VirtualQuery(end, &next, sizeof next) == 0 || next.Protect != PAGE_NOACCESS) return -1;
     return static_cast<int>(end - static_cast<const char*>(first));
+}
+
+// Bytes from the end of an inaccessible committed page up to `first`; -1 if none precedes it.
+int BytesSinceGuard(const void* first) {
+    MEMORY_BASIC_INFORMATION region;
+    if (VirtualQuery(first, &region, sizeof region) == 0 || region.Protect != PAGE_READWRITE) return -1;
+    const char* start = static_cast<const char*>(region.BaseAddress);
+    MEMORY_BASIC_INFORMATION previous;
+    if (VirtualQuery(start - 1, &previous, sizeof previous) == 0 || previous.State != MEM_COMMIT ||
+        previous.Protect != PAGE_NOACCESS)
+        return -1;
+    return static_cast<int>(static_cast<const char*>(first) - start);
 }
 
 int32_t RunDialog(HWND owner) {
@@ -138,9 +150,14 @@ int32_t ProbeProcessFrame(FilterRegistration* registration, FrameJob* job) {
             int32_t width = 0, height = 0;
             const PixelYC* frame =
                 services.FetchFilteredFrame(registration, job->edit_handle, job->frame_index, &width, &height);
+            const bool since = registration->slider_values[1] == 1;
+            const auto samples = [since](const void* first) {
+                const int bytes = since ? BytesSinceGuard(first) : BytesBeforeGuard(first);
+                return bytes < 0 ? -1 : bytes / 6;
+            };
             std::snprintf(title, sizeof title, "work=%d spare=%d fetched=%d sliders=%d checkboxes=%d job=%d",
-                          BytesBeforeGuard(job->work_picture) / 6, BytesBeforeGuard(job->spare_picture) / 6,
-                          frame != nullptr ? BytesBeforeGuard(frame) / 6 : -2,
+                          samples(job->work_picture), samples(job->spare_picture),
+                          frame != nullptr ? samples(frame) : -2,
                           BytesBeforeGuard(registration->slider_values) / 4,
                           BytesBeforeGuard(registration->checkbox_values) / 4, BytesBeforeGuard(job) / 4);
             break;

@@ -158,12 +158,39 @@ TEST(StandInHost, SavingOutputIsReported) {
     EXPECT_EQ(host.calls()[0].result, 1);
 }
 
-TEST(StandInHost, EveryBufferEndsRightBeforeAnInaccessiblePage) {
+TEST(StandInHost, EveryPictureEndsRightBeforeOrStartsRightAfterAnInaccessiblePage) {
     StandInHost host(ProbePath(), SampleClip(2, 50, 20, 64, 30));
+    EXPECT_EQ(host.PicturePlacement(), testing::DefaultGuardPlacement());
     host.SetSlider(MODE, PROBE_GUARDS);
+    const std::string words = " sliders=2 checkboxes=2 job=16";  // the words always end at a guard page
     const int work = 19 * 64 + 50;  // the last row holds only the picture's width
+
+    host.SetPicturePlacement(testing::GuardPlacement::After);
+    host.SetSlider(OFFSET, 0);
     EXPECT_EQ(host.ProcessFrame(1).title, "work=" + std::to_string(work) + " spare=" + std::to_string(64 * 30) +
-                                              " fetched=" + std::to_string(work) + " sliders=2 checkboxes=2 job=16");
+                                              " fetched=" + std::to_string(work) + words);
+
+    host.SetPicturePlacement(testing::GuardPlacement::Before);
+    EXPECT_EQ(host.PicturePlacement(), testing::GuardPlacement::Before);
+    host.SetSlider(OFFSET, 1);
+    EXPECT_EQ(host.ProcessFrame(1).title, "work=0 spare=0 fetched=0" + words);
+    host.SetSlider(OFFSET, 0);
+    const std::string before = host.ProcessFrame(1).title;
+    EXPECT_EQ(before.substr(before.find(" sliders")), words);
+
+    host.SetPicturePlacement(testing::GuardPlacement::After);
+    host.SetSlider(OFFSET, 1);
+    EXPECT_EQ(host.ProcessFrame(1).title, "work=-1 spare=-1 fetched=-1" + words);
+}
+
+TEST(StandInHost, NewHostsTakeTheDefaultPlacement) {
+    const testing::GuardPlacement saved = testing::DefaultGuardPlacement();
+    for (const auto placement : {testing::GuardPlacement::Before, testing::GuardPlacement::After}) {
+        testing::SetDefaultGuardPlacement(placement);
+        StandInHost host(ProbePath());
+        EXPECT_EQ(host.PicturePlacement(), placement) << testing::GuardPlacementName(placement);
+    }
+    testing::SetDefaultGuardPlacement(saved);
 }
 
 TEST(StandInHost, CallbacksRunOnAStackThatIsNot16ByteAligned) {
