@@ -10,6 +10,7 @@ packages=(
   wine wine32:i386
   xvfb libstb-dev
   fonts-ipafont-gothic
+  clang libclang-rt-14-dev libomp-14-dev llvm-14
 )
 
 sudo=""
