@@ -25,8 +25,8 @@ symbolizer=/usr/lib/llvm-14/bin/llvm-symbolizer
 
 # The line libFuzzer prints last with the coverage figures, and one final statistic.
 last_status_line() { grep -E '^#[0-9]+.* cov: ' "$1" | tail -n 1 || true; }
-figure() { sed -n "s/.*$2[: ]\+\([0-9]\+\).*/\1/p" <<<"$1"; }
-final_stat() { sed -n "s/^stat::$2: *\([0-9]\+\)/\1/p" "$1" | tail -n 1; }
+figure() { local n; n=$(sed -n "s/.* $2: \([0-9]\+\).*/\1/p" <<<"$1"); echo "${n:--}"; }
+final_stat() { local n; n=$(sed -n "s/^stat::$2: *\([0-9]\+\)/\1/p" "$1" | tail -n 1); echo "${n:--}"; }
 
 failed=0
 summary=()
@@ -46,8 +46,8 @@ for target in "$build"/tests/fuzz/*_fuzz; do
   executions=$(final_stat "$work/log" number_of_executed_units)
   per_second=$(final_stat "$work/log" average_exec_per_sec)
   summary+=("$(printf '%-20s executions %s (%s/s)  cov %s  ft %s  corpus %s  exit %s' \
-    "$name" "${executions:-?}" "${per_second:-?}" "$(figure "$line" cov)" \
-    "$(figure "$line" ft)" "$(figure "$line" corp)" "$status")")
+    "$name" "$executions" "$per_second" "$(figure "$line" cov)" "$(figure "$line" ft)" \
+    "$(figure "$line" corp)" "$status")")
 
   if [ "$status" -ne 0 ]; then
     failed=1

@@ -12,6 +12,7 @@ for preset in native native-asan; do
     cmake --build --preset "$preset"
     ctest --preset "$preset"
 done
+bash scripts/fuzz.sh
 
 cmake --preset win32 >/dev/null
 cmake --build --preset win32

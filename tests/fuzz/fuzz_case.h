@@ -3,7 +3,7 @@
 // One fuzz case: two rectangles of samples decoded from the fuzzer's input, and the kernel
 // paths to hold against the scalar reference.
 //
-// Input layout: width (2 bytes); height, team size and the threaded flag (1); pitch beyond
+// Input layout: width (2 bytes); height, threaded path, team size and flag (1); pitch beyond
 // the width (1); the start offsets of A and B (1); then the sample stream, read cyclically
 // so that a short input still fills a wide picture. Sizes stay small, so that a case runs
 // in microseconds: up to 300 samples a row covers the lone last block and the first flush
@@ -139,6 +139,7 @@ struct Case {
     int offset_a = 0;
     int offset_b = 0;
     bool threaded = false;
+    unsigned threaded_path = 0;  // of the paths this processor has, modulo their count
     int team_size = 2;  // threads of a threaded pass: blocks of rows split differently
     std::unique_ptr<Rectangle> a;
     std::unique_ptr<Rectangle> b;
@@ -149,6 +150,7 @@ struct Case {
         c.width = 1 + header.NextWord() % kMaxWidth;
         const uint8_t shape = header.Next();
         c.height = 1 + shape % kMaxHeight;
+        c.threaded_path = shape >> 3 & 3;
         c.team_size = 2 + (shape >> 5 & 1);
         c.threaded = (shape & 0x80) != 0;
         c.pitch = c.width + header.Next() % (kMaxPitchExtra + 1);
@@ -202,24 +204,41 @@ struct PathRun {
     bool parallel;
 };
 
-// Every path this processor has, serial and (when the case asks) threaded, except the
-// serial scalar path, which is the reference itself. Threaded runs are the case's choice,
-// so that the fuzzer keeps its speed on the serial ones while still reaching both.
-inline std::vector<PathRun> PathsOnThisProcessor(bool threaded) {
-    std::vector<PathRun> runs;
-    for (KernelPath path : {KernelPath::Scalar, KernelPath::Sse2, KernelPath::Avx2}) {
-        const RowKernels* kernels = RowKernelsFor(path);
-        if (kernels == nullptr) continue;
-        if (path != KernelPath::Scalar) runs.push_back({path, kernels, false});
-        if (threaded) runs.push_back({path, kernels, true});
-    }
-    return runs;
+// The paths this processor has, each serial.
+inline const std::vector<PathRun>& PathsOnThisProcessor() {
+    static const std::vector<PathRun> paths = [] {
+        std::vector<PathRun> found;
+        for (KernelPath path : {KernelPath::Scalar, KernelPath::Sse2, KernelPath::Avx2}) {
+            const RowKernels* kernels = RowKernelsFor(path);
+            if (kernels != nullptr) found.push_back({path, kernels, false});
+        }
+        return found;
+    }();
+    return paths;
 }
 
-inline const std::vector<PathRun>& PathsToCheck(bool threaded) {
-    static const std::vector<PathRun> serial = PathsOnThisProcessor(false);
-    static const std::vector<PathRun> both = PathsOnThisProcessor(true);
-    return threaded ? both : serial;
+struct PathRuns {
+    PathRun runs[4];
+    int count = 0;
+    const PathRun* begin() const { return runs; }
+    const PathRun* end() const { return runs + count; }
+};
+
+// Every path serial, except the serial scalar path, which is the reference itself; and one
+// path threaded when the case asks, the case choosing which: a threaded pass costs a team's
+// wake-up, many times a serial case's whole time.
+inline PathRuns PathsToCheck(const Case& c) {
+    const std::vector<PathRun>& paths = PathsOnThisProcessor();
+    PathRuns runs;
+    for (const PathRun& run : paths) {
+        if (run.path != KernelPath::Scalar) runs.runs[runs.count++] = run;
+    }
+    if (c.threaded) {
+        PathRun threaded = paths[c.threaded_path % paths.size()];
+        threaded.parallel = true;
+        runs.runs[runs.count++] = threaded;
+    }
+    return runs;
 }
 
 [[noreturn]] inline void Fail(const Case& c, const PathRun& run, const char* what) {

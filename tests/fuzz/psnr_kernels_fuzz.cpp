@@ -53,7 +53,7 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
         SumSquaredErrorReference(c.a->first(), c.b->first(), c.width, c.height, c.pitch, false);
     ExpectIdentical(c, {KernelPath::Scalar, &ScalarRowKernels(), false}, reference,
                     PlainSquaredError(c));
-    for (const PathRun& run : PathsToCheck(c.threaded)) {
+    for (const PathRun& run : PathsToCheck(c)) {
         ExpectIdentical(c, run,
                         SumSquaredErrorWith(*run.kernels, c.a->first(), c.b->first(), c.width,
                                             c.height, c.pitch, run.parallel),

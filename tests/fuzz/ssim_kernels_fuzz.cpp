@@ -94,7 +94,7 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
         ExpectMeansIdentical(c, reference_run, ch, Channel(reference, ch), plain.a[ch],
                              plain.b[ch]);
     }
-    for (const PathRun& run : PathsToCheck(c.threaded)) {
+    for (const PathRun& run : PathsToCheck(c)) {
         const SsimMomentsTriple moments = MeasureSsimMomentsWith(
             *run.kernels, c.a->first(), c.b->first(), c.width, c.height, c.pitch, run.parallel);
         for (int ch = 0; ch < 3; ++ch) {
