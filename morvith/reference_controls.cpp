@@ -10,6 +10,7 @@ namespace {
 using host::FilterRegistration;
 
 HFONT control_font;
+HWND browse_button;
 HWND path_edit;
 char reference_path[REFERENCE_TEXT_SIZE];
 char reference_name[REFERENCE_TEXT_SIZE];
@@ -19,21 +20,34 @@ OPENFILENAMEA open_file_dialog;
 
 const char FILE_FILTER[] = "Bitmap(*.bmp)\0*.bmp\0All files(*.*)\0*.*\0";
 
-void CreateReferenceControls(HWND parent, HINSTANCE instance) {
-    control_font = CreateFontA(12, 0, 0, 0, FW_MEDIUM, FALSE, FALSE, FALSE, SHIFTJIS_CHARSET,
-                               OUT_DEFAULT_PRECIS, CLIP_DEFAULT_PRECIS, PROOF_QUALITY,
-                               FF_MODERN | DEFAULT_PITCH, "ＭＳ Ｐゴシック");
+bool IsControlOf(HWND parent, HWND control, int id) {
+    return control != nullptr && IsWindow(control) && GetParent(control) == parent && GetDlgCtrlID(control) == id;
+}
 
-    const HWND browse_button = CreateWindowExA(
-        0, "BUTTON", "参照...", WS_CHILD | WS_VISIBLE | BS_VCENTER, 230, 109, 50, 18, parent,
-        reinterpret_cast<HMENU>(static_cast<UINT_PTR>(ID_BROWSE_BUTTON)), instance, nullptr);
+// The host sends the setup message once per window. Should it come again, the window keeps
+// its one pair of controls and the module its one font, whether or not a teardown came
+// in between.
+void CreateReferenceControls(HWND parent, HINSTANCE instance) {
+    if (control_font == nullptr) {
+        control_font = CreateFontA(12, 0, 0, 0, FW_MEDIUM, FALSE, FALSE, FALSE, SHIFTJIS_CHARSET,
+                                   OUT_DEFAULT_PRECIS, CLIP_DEFAULT_PRECIS, PROOF_QUALITY,
+                                   FF_MODERN | DEFAULT_PITCH, "ＭＳ Ｐゴシック");
+    }
+
+    if (!IsControlOf(parent, browse_button, ID_BROWSE_BUTTON)) {
+        browse_button = CreateWindowExA(
+            0, "BUTTON", "参照...", WS_CHILD | WS_VISIBLE | BS_VCENTER, 230, 109, 50, 18, parent,
+            reinterpret_cast<HMENU>(static_cast<UINT_PTR>(ID_BROWSE_BUTTON)), instance, nullptr);
+    }
     SendMessageA(browse_button, WM_SETFONT, reinterpret_cast<WPARAM>(control_font), 0);
 
-    path_edit = CreateWindowExA(
-        WS_EX_CLIENTEDGE, "EDIT", "",
-        WS_CHILD | WS_VISIBLE | ES_CENTER | ES_MULTILINE | ES_AUTOVSCROLL | ES_AUTOHSCROLL, 20,
-        110, 200, 18, parent, reinterpret_cast<HMENU>(static_cast<UINT_PTR>(ID_PATH_EDIT)),
-        instance, nullptr);
+    if (!IsControlOf(parent, path_edit, ID_PATH_EDIT)) {
+        path_edit = CreateWindowExA(
+            WS_EX_CLIENTEDGE, "EDIT", "",
+            WS_CHILD | WS_VISIBLE | ES_CENTER | ES_MULTILINE | ES_AUTOVSCROLL | ES_AUTOHSCROLL, 20,
+            110, 200, 18, parent, reinterpret_cast<HMENU>(static_cast<UINT_PTR>(ID_PATH_EDIT)),
+            instance, nullptr);
+    }
     SendMessageA(path_edit, WM_SETFONT, reinterpret_cast<WPARAM>(control_font), 0);
     SendMessageA(path_edit, EM_LIMITTEXT, REFERENCE_TEXT_SIZE, 0);
 }
