@@ -70,6 +70,19 @@ const PixelYC* ObtainReference(FilterRegistration& registration, const FrameJob&
     return reference;
 }
 
+// The OpenMP runtime keeps its worker threads after a parallel loop, waiting inside this
+// module for the next one, and nothing in it stops them when the host unloads the module:
+// each load would leave a thread and its stack behind for good, and a worker that had not
+// yet settled into its wait would run into freed code. Once they exist, the module stays
+// mapped until the process ends, and a later load of it reuses them.
+void KeepModuleForWorkerThreads() {
+    static bool kept = false;
+    if (kept) return;
+    HMODULE self = nullptr;
+    kept = GetModuleHandleExA(GET_MODULE_HANDLE_EX_FLAG_FROM_ADDRESS | GET_MODULE_HANDLE_EX_FLAG_PIN,
+                              reinterpret_cast<LPCSTR>(&KeepModuleForWorkerThreads), &self) != 0;
+}
+
 void RunFramePass(FilterRegistration& registration, const FrameJob& job) {
     if (registration.services->IsSavingOutput(job.edit_handle) != 0) return;
 
@@ -87,6 +100,7 @@ void RunFramePass(FilterRegistration& registration, const FrameJob& job) {
 
     const RectanglePair pair{job.work_picture, reference, job.width, job.height, job.max_width};
     const bool parallel = host::Checkbox(registration, CHECKBOX_MULTITHREAD) == 1;
+    if (parallel) KeepModuleForWorkerThreads();
     const std::string line = kind == host::MEASURE_PSNR
                                  ? MeasurePsnrLine(pair, parallel, PsnrForm::LogSum)
                                  : MeasureSsimLine(pair, parallel);

@@ -47,6 +47,10 @@ void CreateReferenceControls(HWND parent, HINSTANCE instance) {
             WS_CHILD | WS_VISIBLE | ES_CENTER | ES_MULTILINE | ES_AUTOVSCROLL | ES_AUTOHSCROLL, 20,
             110, 200, 18, parent, reinterpret_cast<HMENU>(static_cast<UINT_PTR>(ID_PATH_EDIT)),
             instance, nullptr);
+        // A new box is empty, and so is the path it feeds: the module may have been kept in
+        // memory from an earlier load.
+        reference_path[0] = '\0';
+        reference_name[0] = '\0';
     }
     SendMessageA(path_edit, WM_SETFONT, reinterpret_cast<WPARAM>(control_font), 0);
     SendMessageA(path_edit, EM_LIMITTEXT, REFERENCE_TEXT_SIZE, 0);

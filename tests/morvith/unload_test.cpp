@@ -1,0 +1,117 @@
+// The module unloaded right after measurements on several threads: no thread that the
+// module started may be left inside code that has gone away, and the process goes on.
+
+#include "morvith_host.h"
+
+#include <tlhelp32.h>
+
+#include <algorithm>
+#include <set>
+#include <vector>
+
+namespace morvith::testing {
+namespace {
+
+std::set<DWORD> OtherThreads() {
+    std::set<DWORD> ids;
+    const HANDLE snapshot = CreateToolhelp32Snapshot(TH32CS_SNAPTHREAD, 0);
+    if (snapshot == INVALID_HANDLE_VALUE) return ids;
+    THREADENTRY32 entry{};
+    entry.dwSize = sizeof entry;
+    for (BOOL more = Thread32First(snapshot, &entry); more; more = Thread32Next(snapshot, &entry))
+        if (entry.th32OwnerProcessID == GetCurrentProcessId() && entry.th32ThreadID != GetCurrentThreadId())
+            ids.insert(entry.th32ThreadID);
+    CloseHandle(snapshot);
+    return ids;
+}
+
+std::set<DWORD> StartedSince(const std::set<DWORD>& before) {
+    std::set<DWORD> started;
+    for (const DWORD id : OtherThreads())
+        if (before.count(id) == 0) started.insert(id);
+    return started;
+}
+
+bool ImageStillMapped(HMODULE module) {
+    MEMORY_BASIC_INFORMATION info{};
+    return VirtualQuery(module, &info, sizeof info) == sizeof info && info.State == MEM_COMMIT &&
+           info.Type == MEM_IMAGE && info.AllocationBase == module;
+}
+
+// Allocates, computes and makes windows for two seconds, leaving the processor to other
+// threads between rounds: a thread left running in freed code would crash the process.
+bool KeepWorkingForTwoSeconds() {
+    const ULONGLONG end = GetTickCount64() + 2000;
+    while (GetTickCount64() < end) {
+        std::vector<uint32_t> block(1 << 18);
+        uint32_t sum = 0;
+        for (size_t i = 0; i < block.size(); ++i) sum += block[i] = static_cast<uint32_t>(i) * 2654435761u;
+        if (sum != static_cast<uint32_t>(block.size() / 2 * (block.size() - 1)) * 2654435761u) return false;
+        const HWND window = CreateWindowExA(0, "STATIC", "", WS_POPUP, 0, 0, 8, 8, nullptr, nullptr,
+                                            GetModuleHandleA(nullptr), nullptr);
+        if (window == nullptr) return false;
+        DestroyWindow(window);
+        MSG message;
+        while (PeekMessageA(&message, nullptr, 0, 0, PM_REMOVE)) DispatchMessageA(&message);
+        Sleep(1);
+    }
+    return true;
+}
+
+HMODULE LoadMeasureInParallelAndUnload(int32_t kind) {
+    StandInHost host(ModulePath(), standin::SampleClip(1, 64, 48));
+    host.SetSlider(KIND, kind);
+    host.SetCheckbox(MULTITHREAD, 1);
+    const standin::FrameResult result = host.ProcessFrame(0);
+    EXPECT_EQ(result.returned, 1);
+    EXPECT_NE(result.title.find("[ms]"), std::string::npos) << result.title;
+    return host.module();
+}
+
+TEST(MorvithUnload, RightAfterAParallelMeasurementLeavesTheProcessWorking) {
+    const std::set<DWORD> before = OtherThreads();
+    const HMODULE module = LoadMeasureInParallelAndUnload(2);
+    EXPECT_TRUE(KeepWorkingForTwoSeconds());
+    const std::set<DWORD> started = StartedSince(before);
+    // The workers may stay for the next measurement, but only with their code.
+    if (!started.empty()) {
+        EXPECT_TRUE(ImageStillMapped(module)) << started.size() << " threads outlive the module";
+    }
+}
+
+TEST(MorvithUnload, HundredCyclesOfLoadMeasureUnload) {
+    const std::set<DWORD> before = OtherThreads();
+    const HMODULE first = LoadMeasureInParallelAndUnload(1);
+    for (int cycle = 1; cycle < 100 && !HasFailure(); ++cycle) LoadMeasureInParallelAndUnload(1 + cycle % 2);
+    EXPECT_TRUE(KeepWorkingForTwoSeconds());
+    const std::set<DWORD> started = StartedSince(before);
+    // One team of workers, reused by every load, rather than a team left behind by each.
+    SYSTEM_INFO system{};
+    GetSystemInfo(&system);
+    EXPECT_LT(started.size(), std::max<size_t>(system.dwNumberOfProcessors, 2));
+    if (!started.empty()) {
+        EXPECT_TRUE(ImageStillMapped(first)) << started.size() << " threads outlive the module";
+    }
+}
+
+// The module may stay in memory for its workers, but a new load starts as a first one.
+TEST(MorvithUnload, ALoadAfterAParallelMeasurementStartsWithoutAReferenceFile) {
+    {
+        StandInHost host(ModulePath(), standin::SampleClip(1, 64, 48));
+        host.SetSlider(KIND, 1);
+        host.SetCheckbox(MULTITHREAD, 1);
+        host.ProcessFrame(0);
+        host.TypeIntoControl(PATH_EDIT, "C:\\clips\\kept.bmp");
+    }
+    StandInHost host(ModulePath(), standin::SampleClip(1, 64, 48));
+    EXPECT_EQ(host.FindControl(PATH_EDIT).value().text, "");
+    host.SetSlider(KIND, 1);
+    host.SetCheckbox(LOAD_FILE, 1);
+    host.ProcessFrame(0);
+    const std::vector<standin::ServiceCall> loads = host.CallsOf(Service::LoadImageFile);
+    ASSERT_EQ(loads.size(), 1u);
+    EXPECT_EQ(loads[0].file_name, "");
+}
+
+}  // namespace
+}  // namespace morvith::testing
