@@ -1,0 +1,67 @@
+#!/usr/bin/env bash
+# The win32 runner, on the route it chooses (MORVITH_WIN32_RUNNER forces one): a 32-bit
+# program's output, code page 932 bytes included, and its exit status come back unchanged,
+# a file it writes appears here, a program that hangs is stopped at the limit with a clear
+# message, and a failing test case fails ctest. Needs the win32 build.
+set -uo pipefail
+repo="$(cd "$(dirname "$0")/../.." && pwd)"
+cd "$repo"
+
+runner=(bash scripts/win32-runner.sh)
+wine=build/win32/wine-run
+probe=build/win32/tests/runner/runner_probe.exe
+route="$("${runner[@]}" route)"
+work="$(mktemp -d "$repo/build/runner-test.XXXXXX")"
+trap 'rm -rf "$work"' EXIT
+
+passed=0
+failed=0
+check() {
+    local name="$1"
+    shift
+    if "$@"; then
+        passed=$((passed + 1))
+        echo "ok    $route: $name"
+    else
+        failed=$((failed + 1))
+        echo "FAIL  $route: $name"
+    fi
+}
+
+# 1. Output on both streams, byte for byte, and status 0.
+printf 'runner probe\r\n\x8c\x76\x8e\x5a\x92\x86...\n\x95\x5c\tend' > "$work/expected-stdout"
+printf 'to standard error\n' > "$work/expected-stderr"
+status=0
+"${runner[@]}" "$wine" "$probe" print > "$work/stdout" 2> "$work/stderr" || status=$?
+check "status 0 comes back" test "$status" -eq 0
+check "standard output comes back byte for byte" cmp "$work/expected-stdout" "$work/stdout"
+# The native route's wine server may add its own lines to standard error: the probe's
+# bytes must be there, whole.
+check "standard error comes back" grep -qxF 'to standard error' "$work/stderr"
+
+# 2. A file written by the program, and a non-zero status.
+status=0
+"${runner[@]}" "$wine" "$probe" write "${work#"$repo/"}/written.txt" "from the 32-bit side" 3 \
+    > /dev/null 2>&1 || status=$?
+check "status 3 comes back" test "$status" -eq 3
+check "a written file appears on this machine" \
+    grep -qxF 'from the 32-bit side' "$work/written.txt"
+
+# 3. A program that hangs is stopped at the limit, with a message that says so.
+limit=10
+[ "$route" = emulated ] && limit=120
+status=0
+MORVITH_WIN32_TIMEOUT=$limit "${runner[@]}" "$wine" "$probe" hang > "$work/hang-stdout" \
+    2> "$work/hang-stderr" || status=$?
+check "a hanging program is stopped with status 124" test "$status" -eq 124
+check "the stop names the time limit" grep -q 'time limit' "$work/hang-stderr"
+
+# 4. A failing test case fails ctest, and ctest's report comes back.
+status=0
+"${runner[@]}" ctest --test-dir build/win32 -L runner-fixture --output-on-failure \
+    > "$work/ctest-stdout" 2>&1 || status=$?
+check "a failing test fails ctest" test "$status" -ne 0
+check "ctest's report names the failing case" grep -q 'FailsOnPurpose' "$work/ctest-stdout"
+
+echo "runner: $passed passed, $failed failed"
+[ "$failed" -eq 0 ]
