@@ -13,9 +13,6 @@ win32_dir="${MORVITH_WIN32_BUILD:-build/win32}"
 
 [ -f "$native_dir/CMakeCache.txt" ] || cmake --preset native -B "$native_dir" >/dev/null
 cmake --build "$native_dir" --target core_bench -j2 >/dev/null
-[ -f "$win32_dir/CMakeCache.txt" ] || cmake --preset win32 -B "$win32_dir" >/dev/null
-cmake --build "$win32_dir" --target core_bench module_bench -j2 >/dev/null
-"$win32_dir/wine-prefix" start
 
 echo "Median of $reps runs per cell; each ratio is to the plain read of the same pictures"
 echo "with the same threading, timed round-robin in the same run."
@@ -24,6 +21,17 @@ echo "### Native ($(uname -m), $(nproc) hardware threads)"
 echo
 "$native_dir/bench/core_bench" --reps "$reps"
 echo
+
+# Under software emulation the SIMD kernels run many times slower than the read they
+# are compared with: such figures would mislead.
+if [ "$(bash scripts/win32-runner.sh route)" != native ]; then
+    echo "(32-bit timings need a machine that runs 32-bit code natively; this one does not, so none are printed.)"
+    exit 0
+fi
+[ -f "$win32_dir/CMakeCache.txt" ] || cmake --preset win32 -B "$win32_dir" >/dev/null
+cmake --build "$win32_dir" --target core_bench module_bench -j2 >/dev/null
+"$win32_dir/wine-prefix" start
+trap '"$win32_dir/wine-prefix" stop' EXIT
 echo "### 32-bit build under Wine"
 echo
 "$win32_dir/wine-run" "$win32_dir/bench/core_bench.exe" --reps "$reps" | tr -d '\r'

@@ -1,20 +1,21 @@
 #!/usr/bin/env bash
 # Sets up the machine, builds both builds and runs the main job: the real plug-in modules
-# in the stand-in host under Wine, on the built-in clips, printing what the user would
+# in the stand-in host under Wine (on this machine, or in the emulated guest where this
+# machine cannot run 32-bit code), on the built-in clips, printing what the user would
 # see (the settings window's title after each frame, and every message box).
 set -euo pipefail
 cd "$(dirname "$0")/.."
 
-bash scripts/setup.sh
-
-cmake --preset native >/dev/null
-cmake --build --preset native >/dev/null
-cmake --preset win32 >/dev/null
-cmake --build --preset win32 >/dev/null
-cmake --build --preset win32 --target release >/dev/null
-
-build/win32/wine-prefix start
-trap 'build/win32/wine-prefix stop' EXIT
+if [ "${1:-}" != --job ]; then
+    bash scripts/setup.sh
+    cmake --preset native >/dev/null
+    cmake --build --preset native >/dev/null
+    cmake --preset win32 >/dev/null
+    cmake --build --preset win32 >/dev/null
+    cmake --build --preset win32 --target release >/dev/null
+    echo "(32-bit programs run on the $(bash scripts/win32-runner.sh route) route)"
+    exec bash scripts/win32-runner.sh bash scripts/run.sh --job
+fi
 
 host=build/win32/standin/standin_host.exe
 morvith=build/win32/morvith/morvith.auf

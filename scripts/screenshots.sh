@@ -2,16 +2,16 @@
 # Regenerates the guides' screenshots: each plug-in's settings window in the stand-in host
 # under Wine, right after a real measurement, saved as docs/*.png. Wine's null display
 # driver renders the windows with the same GDI code as a display would, so no X server
-# is needed.
+# is needed; where this machine cannot run 32-bit code, the emulated guest takes them.
 set -euo pipefail
 cd "$(dirname "$0")/.."
 
-bash scripts/setup.sh
-cmake --preset win32 >/dev/null
-cmake --build --preset win32 --target standin_host morvith morvith_ex >/dev/null
-
-build/win32/wine-prefix start
-trap 'build/win32/wine-prefix stop' EXIT
+if [ "${1:-}" != --job ]; then
+    bash scripts/setup.sh
+    cmake --preset win32 >/dev/null
+    cmake --build --preset win32 --target standin_host morvith morvith_ex >/dev/null
+    exec bash scripts/win32-runner.sh bash scripts/screenshots.sh --job
+fi
 
 host=build/win32/standin/standin_host.exe
 standin() { build/win32/wine-run "$host" "$@" | tr -d '\r'; }

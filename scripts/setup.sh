@@ -1,31 +1,49 @@
 #!/usr/bin/env bash
-# Installs every Debian package that the two builds and their tests need.
+# Installs every Debian package that the two builds and their tests need: Wine itself
+# where this machine runs 32-bit code, the emulated guest's tools where it does not (or
+# where MORVITH_WIN32_RUNNER=emulated asks for that route).
 # Idempotent: quiet and quick when everything is already there.
 set -euo pipefail
+cd "$(dirname "$0")/.."
 
 packages=(
   cmake g++ make locales
   googletest libgtest-dev libbenchmark-dev
   g++-mingw-w64-i686 binutils-mingw-w64-i686
-  wine wine32:i386
   xvfb libstb-dev
   fonts-ipafont-gothic
   clang libclang-rt-14-dev libomp-14-dev llvm-14
 )
+native_route_packages=(wine wine32:i386)
+emulated_route_packages=(qemu-system-x86 debootstrap xz-utils)
 
 sudo=""
 [ "$(id -u)" -eq 0 ] || sudo="sudo"
+updated=""
 
-missing=()
-for p in "${packages[@]}"; do
-  dpkg-query -W -f='${Status}' "$p" 2>/dev/null | grep -q "install ok installed" || missing+=("$p")
-done
-[ ${#missing[@]} -eq 0 ] && exit 0
+install_missing() {
+  local missing=() p
+  for p in "$@"; do
+    dpkg-query -W -f='${Status}' "$p" 2>/dev/null | grep -q "install ok installed" || missing+=("$p")
+  done
+  [ ${#missing[@]} -eq 0 ] && return 0
 
-echo "setup: installing ${missing[*]}" >&2
-if ! dpkg --print-foreign-architectures | grep -qx i386; then
-  $sudo dpkg --add-architecture i386
-fi
-export DEBIAN_FRONTEND=noninteractive
-$sudo apt-get update -qq
-$sudo apt-get install -y -qq --no-install-recommends "${missing[@]}" >/dev/null
+  echo "setup: installing ${missing[*]}" >&2
+  if printf '%s\n' "${missing[@]}" | grep -q ':i386$' &&
+     ! dpkg --print-foreign-architectures | grep -qx i386; then
+    $sudo dpkg --add-architecture i386
+    updated=""
+  fi
+  export DEBIAN_FRONTEND=noninteractive
+  if [ -z "$updated" ]; then
+    $sudo apt-get update -qq
+    updated=1
+  fi
+  $sudo apt-get install -y -qq --no-install-recommends "${missing[@]}" >/dev/null
+}
+
+install_missing "${packages[@]}"
+case "$(bash scripts/win32-runner.sh route)" in
+native) install_missing "${native_route_packages[@]}" ;;
+emulated) install_missing "${emulated_route_packages[@]}" ;;
+esac
