@@ -240,6 +240,7 @@ void StandInHost::SetClip(Clip clip) {
         if (frame->width > clip.max_width || frame->height > clip.max_height)
             throw std::invalid_argument("stand-in host: a clip frame is larger than the host's buffers");
     }
+    fetched_.clear();  // they belong to the old clip
     clip_ = std::move(clip);
 }
 
@@ -264,10 +265,16 @@ FrameResult StandInHost::ProcessFrame(int frame_index) {
     job->max_width = max_width;
     job->frame_index = frame_index;
     job->edit_handle = EditHandle();
+    // Distinct values in the words the plug-in has no business with, so that a stray write shows.
+    job->unused_0 = 0xA5A50000u;
+    job->unused_24 = 0xA5A50024u;
+    for (uint32_t& word : job->unused_32) word = 0xA5A50032u + 4 * static_cast<uint32_t>(&word - job->unused_32);
+    fetched_intact_ = true;
 
     const uint32_t arguments[2] = {reinterpret_cast<uint32_t>(registration_), reinterpret_cast<uint32_t>(job)};
     processing_ = true;
     FrameResult result;
+    result.job_before = *job;
     result.returned = morvith_standin_call_misaligned(reinterpret_cast<const void*>(registration_->process_callback),
                                                       arguments, 2);
     processing_ = false;
@@ -278,9 +285,10 @@ FrameResult StandInHost::ProcessFrame(int frame_index) {
     result.height = job->height;
     result.host_work_picture = work.data();
     result.host_spare_picture = spare.data();
+    result.job_after = *job;
     result.spare_is_fetched_frame =
         std::any_of(fetched_.begin(), fetched_.end(),
-                    [&](const auto& picture) { return picture->data() == job->spare_picture; });
+                    [&](const FetchedFrame& fetched) { return fetched.picture->data() == job->spare_picture; });
     result.work_after = CopyOut(work.data(), frame.width, frame.height, max_width);
     for (int y = 0; y + 1 < frame.height && result.work_gaps_intact; ++y)
         for (int x = frame.width; x < max_width; ++x)
@@ -290,8 +298,20 @@ FrameResult StandInHost::ProcessFrame(int frame_index) {
             }
     result.spare_after = CopyOut(spare.data(), max_width, clip_.max_height, max_width);
     result.title = WindowTitle();
+    for (const FetchedFrame& fetched : fetched_) ReleaseFetchedFrame(fetched);
     fetched_.clear();
+    result.fetched_frames_intact = fetched_intact_;
     return result;
+}
+
+void StandInHost::ReleaseFetchedFrame(const FetchedFrame& fetched) {
+    const testing::GuardedPicture& picture = *fetched.picture;
+    const std::optional<Picture>& source = clip_.frames[fetched.frame];
+    for (int y = 0; y < picture.height() && fetched_intact_; ++y) {
+        fetched_intact_ = std::memcmp(&picture.at(0, y), &source->at(0, y), sizeof(PixelYC) * picture.width()) == 0;
+        for (int x = picture.width(); y + 1 < picture.height() && x < picture.pitch() && fetched_intact_; ++x)
+            fetched_intact_ = SameSample(picture.at(x, y), GAP_MARKER);
+    }
 }
 
 int32_t StandInHost::SendToWindowCallback(UINT message, WPARAM wparam, LPARAM lparam) {
@@ -322,9 +342,12 @@ PixelYC* StandInHost::Fetch(int32_t frame, int32_t* width, int32_t* height) {
     CopyInto(*picture, source);
     if (width != nullptr) *width = source.width;
     if (height != nullptr) *height = source.height;
-    fetched_.push_back(std::move(picture));
-    while (fetched_.size() > KEPT_FETCHED_FRAMES) fetched_.pop_front();
-    return fetched_.back()->data();
+    fetched_.push_back({frame, std::move(picture)});
+    while (fetched_.size() > KEPT_FETCHED_FRAMES) {
+        ReleaseFetchedFrame(fetched_.front());
+        fetched_.pop_front();
+    }
+    return fetched_.back().picture->data();
 }
 
 int32_t StandInHost::LoadImage(PixelYC* destination, const char* file_name, int32_t* width, int32_t* height,

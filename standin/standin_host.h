@@ -183,6 +183,9 @@ struct FrameResult {
     PixelYC* host_work_picture = nullptr;   // what the host put in, for comparison
     PixelYC* host_spare_picture = nullptr;
     bool spare_is_fetched_frame = false;    // spare_picture left pointing at a frame FetchFilteredFrame handed out
+    bool fetched_frames_intact = true;      // every handed-out frame, gaps included, as the host wrote it
+    FrameJob job_before{};                  // every word of the job as handed over (unused words patterned)
+    FrameJob job_after{};                   // and as the plug-in left it
     Picture work_after;                     // the work picture's samples after the call (frame size)
     bool work_gaps_intact = true;           // samples between width and max_width of each row untouched
     Picture spare_after;                    // the spare buffer after the call, max_width x max_height
@@ -307,7 +310,13 @@ private:
     int32_t filter_is_enabled_result_ = 1;
     int redraw_count_ = 0;
     bool processing_ = false;
-    std::deque<std::unique_ptr<testing::GuardedPicture>> fetched_;  // handed-out frames, newest last
+    struct FetchedFrame {
+        int32_t frame = 0;
+        std::unique_ptr<testing::GuardedPicture> picture;
+    };
+    void ReleaseFetchedFrame(const FetchedFrame& fetched);
+    std::deque<FetchedFrame> fetched_;  // handed-out frames, newest last
+    bool fetched_intact_ = true;        // of the frames released during this call
 
     uint64_t sequence_ = 0;
     std::vector<ServiceCall> calls_;

@@ -1,8 +1,13 @@
 #include "ex_harness.h"
 
 #include <cmath>
+#include <cstdint>
+#include <cstdio>
 #include <cstdlib>
+#include <cstring>
+#include <optional>
 #include <sstream>
+#include <stdexcept>
 
 #include "guarded_picture.h"
 
@@ -104,7 +109,77 @@ std::string SsimValues(double y, double cb, double cr) {
 }
 
 namespace {
+
 TitleHistory* recording = nullptr;
+
+// A positive whole number, or nullopt when unset; anything else ends the test run.
+std::optional<uint32_t> NumberFromEnvironment(const char* name) {
+    const char* value = std::getenv(name);
+    if (value == nullptr || value[0] == '\0') return std::nullopt;
+    char* end = nullptr;
+    const unsigned long number = std::strtoul(value, &end, 10);
+    if (*end != '\0' || number == 0 || number > UINT32_MAX)
+        throw std::invalid_argument(std::string(name) + " is \"" + value + "\"; expected a positive number");
+    return static_cast<uint32_t>(number);
+}
+
+std::string UnixPathOf(std::string path) {
+    if (path.size() > 2 && (path[0] == 'Z' || path[0] == 'z') && path[1] == ':') path.erase(0, 2);
+    for (char& c : path)
+        if (c == '\\') c = '/';
+    return path;
+}
+
+}  // namespace
+
+SweepPlan SweepPlanFromEnvironment() {
+    SweepPlan plan;
+    if (const std::optional<uint32_t> seed = NumberFromEnvironment("MORVITH_SWEEP_SEED")) {
+        plan.seeds.push_back(*seed);
+        return plan;
+    }
+    const char* route = std::getenv("MORVITH_WIN32_ROUTE");
+    const bool emulated = route != nullptr && std::string(route) == "emulated";
+    const uint32_t cases = NumberFromEnvironment("MORVITH_SWEEP_CASES").value_or(emulated ? 500 : 10000);
+    for (uint32_t seed = 1; seed <= cases; ++seed) plan.seeds.push_back(seed);
+    return plan;
+}
+
+namespace {
+uint32_t crashing_seed = 0;
+std::string crash_rerun_prefix;
+std::string crash_rerun_suffix;
+}  // namespace
+
+SweepCrashReport::SweepCrashReport() {
+    const std::string command = RerunCommand(0);
+    const size_t seed_at = command.find("MORVITH_SWEEP_SEED=0") + std::strlen("MORVITH_SWEEP_SEED=");
+    crash_rerun_prefix = command.substr(0, seed_at);
+    crash_rerun_suffix = command.substr(seed_at + 1);
+    previous_ = SetUnhandledExceptionFilter(&SweepCrashReport::Report);
+}
+
+SweepCrashReport::~SweepCrashReport() { SetUnhandledExceptionFilter(previous_); }
+
+void SweepCrashReport::SetCase(uint32_t seed) { crashing_seed = seed; }
+
+LONG WINAPI SweepCrashReport::Report(EXCEPTION_POINTERS* exception) {
+    std::fprintf(stderr, "case %u crashed (exception 0x%08lx at %p)\n  rerun: %s%u%s\n",
+                 static_cast<unsigned>(crashing_seed),
+                 static_cast<unsigned long>(exception->ExceptionRecord->ExceptionCode),
+                 exception->ExceptionRecord->ExceptionAddress, crash_rerun_prefix.c_str(),
+                 static_cast<unsigned>(crashing_seed), crash_rerun_suffix.c_str());
+    std::fflush(stderr);
+    return EXCEPTION_CONTINUE_SEARCH;
+}
+
+std::string RerunCommand(uint32_t seed) {
+    char module[MAX_PATH] = {};
+    GetModuleFileNameA(nullptr, module, sizeof module);
+    const ::testing::TestInfo* test = ::testing::UnitTest::GetInstance()->current_test_info();
+    return std::string("MORVITH_GUARD_PLACEMENT=") + testing::GuardPlacementName(testing::DefaultGuardPlacement()) +
+           " MORVITH_SWEEP_SEED=" + std::to_string(seed) + " " + MORVITH_WINE_RUN + " " + UnixPathOf(module) +
+           " --gtest_filter=" + test->test_suite_name() + "." + test->name();
 }
 
 TitleHistory::TitleHistory(StandInHost& host) : host_(host) {

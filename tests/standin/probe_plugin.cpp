@@ -21,6 +21,7 @@ enum ProbeMode : int32_t {
     PROBE_GUARDS = 3,    // where the host's buffers end (offset 0) or start (offset 1)
     PROBE_LOAD = 4,      // LoadImageFile with the typed path
     PROBE_STACK = 5,     // the stack pointer on entry
+    PROBE_SCRIBBLE = 6,  // writes where a plug-in must not (offset 1..3), for the host to see
 };
 
 constexpr int ID_BROWSE = 40001;
@@ -166,6 +167,18 @@ int32_t ProbeProcessFrame(FilterRegistration* registration, FrameJob* job) {
             const int32_t loaded = services.LoadImageFile(job->spare_picture, path, &job->width, &job->height, 0);
             std::snprintf(title, sizeof title, "load=%d w=%d h=%d", loaded, job->width, job->height);
             break;
+        }
+        case PROBE_SCRIBBLE: {
+            int32_t width = 0, height = 0;
+            PixelYC* frame =
+                services.FetchFilteredFrame(registration, job->edit_handle, job->frame_index, &width, &height);
+            if (frame == nullptr) break;
+            switch (registration->slider_values[1]) {
+                case 1: frame[0].y ^= 1; break;      // a sample of the fetched frame
+                case 2: frame[width].cb ^= 1; break;  // the gap after its first row
+                case 3: job->unused_24 ^= 1; break;   // a word of the job it has no business with
+            }
+            return 1;
         }
         case PROBE_STACK:
             std::snprintf(title, sizeof title, "esp=%u", static_cast<unsigned>(probe_process_entry_esp % 16));

@@ -4,6 +4,7 @@
 #include <gtest/gtest.h>
 
 #include <cstdio>
+#include <cstring>
 #include <string>
 
 #include "standin_host.h"
@@ -14,7 +15,7 @@ namespace {
 constexpr int MODE = 0;
 constexpr int OFFSET = 1;
 constexpr int PROBE_SERVICES = 0, PROBE_BOXES = 1, PROBE_DIALOG = 2, PROBE_GUARDS = 3, PROBE_LOAD = 4,
-              PROBE_STACK = 5;
+              PROBE_STACK = 5, PROBE_SCRIBBLE = 6;
 constexpr int ID_BROWSE = 40001, ID_PATH = 40002, ID_REPORT_STACK = 40003;
 
 // Code page 932 bytes, spelled out rather than converted by the same compiler flags.
@@ -191,6 +192,27 @@ TEST(StandInHost, NewHostsTakeTheDefaultPlacement) {
         EXPECT_EQ(host.PicturePlacement(), placement) << testing::GuardPlacementName(placement);
     }
     testing::SetDefaultGuardPlacement(saved);
+}
+
+TEST(StandInHost, WritesIntoFetchedFramesOrTheJobAreSeen) {
+    StandInHost host(ProbePath(), SampleClip(2, 50, 20, 64, 30));
+    host.SetSlider(MODE, PROBE_SCRIBBLE);
+    const auto run = [&](int scribble) {
+        host.SetSlider(OFFSET, scribble);
+        return host.ProcessFrame(1);
+    };
+    const FrameResult clean = run(0);
+    EXPECT_TRUE(clean.fetched_frames_intact);
+    EXPECT_EQ(std::memcmp(&clean.job_before, &clean.job_after, sizeof(FrameJob)), 0);
+    EXPECT_EQ(clean.job_before.max_width, 64);
+    EXPECT_EQ(clean.job_before.frame_index, 1);
+    EXPECT_NE(clean.job_before.unused_24, 0u);  // patterned, so that a zero written there shows
+
+    EXPECT_FALSE(run(1).fetched_frames_intact);
+    EXPECT_FALSE(run(2).fetched_frames_intact);
+    const FrameResult job_written = run(3);
+    EXPECT_TRUE(job_written.fetched_frames_intact);
+    EXPECT_NE(std::memcmp(&job_written.job_before, &job_written.job_after, sizeof(FrameJob)), 0);
 }
 
 TEST(StandInHost, CallbacksRunOnAStackThatIsNot16ByteAligned) {
