@@ -24,6 +24,7 @@ public:
 
     // Objects created through the module and not deleted since.
     int live() const { return static_cast<int>(live_.size()); }
+    bool IsLive(HGDIOBJ object) const { return live_.count(object) == 1; }
     int created() const { return created_; }
     // DeleteObject calls on a handle that is not one of the live objects of the module
     // (deleted twice, or never its own); null handles are not counted.

@@ -114,6 +114,10 @@ int ChildrenWithId(HWND window, int id) {
     return count;
 }
 
+HGDIOBJ ControlFont(const StandInHost& host, int id) {
+    return reinterpret_cast<HGDIOBJ>(SendDlgItemMessageA(host.window(), id, WM_GETFONT, 0, 0));
+}
+
 // What GetWindowTextA leaves in a buffer of the path's size.
 std::string EditCopy(HWND edit) {
     char copy[PATH_BUFFER_SIZE] = {};
@@ -300,11 +304,48 @@ void MorvithWindowMessages::RunRound(uint32_t seed) {
         ASSERT_EQ(ChildrenWithId(host.window(), BROWSE_BUTTON), 1);
         ASSERT_EQ(ChildrenWithId(host.window(), PATH_EDIT), 1);
         ASSERT_EQ(gdi.live(), torn_down ? 0 : 1) << "fonts the module holds";
+        if (!torn_down) {
+            ASSERT_TRUE(gdi.IsLive(ControlFont(host, BROWSE_BUTTON)));
+            ASSERT_TRUE(gdi.IsLive(ControlFont(host, PATH_EDIT)));
+        }
         ASSERT_EQ(gdi.foreign_deletions(), 0);
         ASSERT_EQ(host.redraw_count(), redraws + browses);
     }
     ASSERT_EQ(host.SendToWindowCallback(host::WINDOW_TEARDOWN_MESSAGE, 0, 0), 0);
     EXPECT_EQ(gdi.live(), 0) << "fonts left after the teardown";
+    EXPECT_EQ(gdi.foreign_deletions(), 0);
+}
+
+// A host that sends the setup message again, with or without a teardown before it, or a
+// teardown first: one pair of controls, keeping their text, and one font, in use by them.
+TEST_F(MorvithWindowMessages, SetupAndTeardownInAnyOrder) {
+    GdiTally gdi(ModulePath());
+    StandInHost host(ModulePath(), standin::SampleClip(1, 8, 8));
+    const char* const path = ReferencePathBuffer(host);
+    ASSERT_NE(path, nullptr);
+    host.TypeIntoControl(PATH_EDIT, "C:\\clips\\a.bmp");
+    const HGDIOBJ first_font = ControlFont(host, PATH_EDIT);
+    EXPECT_TRUE(gdi.IsLive(first_font));
+
+    EXPECT_EQ(host.SendToWindowCallback(host::WINDOW_SETUP_MESSAGE, 0, 0), 1);
+    EXPECT_EQ(gdi.live(), 1);
+    EXPECT_EQ(ControlFont(host, BROWSE_BUTTON), first_font);
+
+    for (int teardowns = 1; teardowns <= 2; ++teardowns) {
+        SCOPED_TRACE(std::to_string(teardowns) + " teardown messages, then a setup");
+        for (int i = 0; i < teardowns; ++i)
+            EXPECT_EQ(host.SendToWindowCallback(host::WINDOW_TEARDOWN_MESSAGE, 0, 0), 0);
+        EXPECT_EQ(gdi.live(), 0);
+        EXPECT_EQ(host.SendToWindowCallback(host::WINDOW_SETUP_MESSAGE, 0, 0), 1);
+        EXPECT_EQ(gdi.live(), 1);
+        EXPECT_TRUE(gdi.IsLive(ControlFont(host, BROWSE_BUTTON)));
+        EXPECT_TRUE(gdi.IsLive(ControlFont(host, PATH_EDIT)));
+        EXPECT_EQ(ChildrenWithId(host.window(), BROWSE_BUTTON), 1);
+        EXPECT_EQ(ChildrenWithId(host.window(), PATH_EDIT), 1);
+        EXPECT_EQ(host.FindControl(PATH_EDIT)->text, "C:\\clips\\a.bmp");
+        EXPECT_STREQ(path, "C:\\clips\\a.bmp");
+    }
+    EXPECT_EQ(gdi.created(), 3);
     EXPECT_EQ(gdi.foreign_deletions(), 0);
 }
 
