@@ -578,7 +578,7 @@ std::string ExpectedLine(const Expectation& e) {
 // Running a case
 
 // The job record beside a no-access page on the side the pictures have theirs, so that a
-// write past either end of it crashes.
+// write past its end (or before its start) crashes.
 class GuardedJob {
 public:
     GuardedJob() {
