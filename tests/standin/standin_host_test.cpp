@@ -27,10 +27,13 @@ const std::string OPEN_TITLE = "\x83\x74\x83\x40\x83\x43\x83\x8B\x82\xF0\x8A\x4A
 
 std::string ProbePath() { return HostPath(MORVITH_PROBE_PLUGIN); }
 
+// Named after the process: ctest may run this suite's two placements side by side.
 std::string TempPath(const std::string& name) {
     char directory[MAX_PATH];
     GetTempPathA(sizeof directory, directory);
-    return std::string(directory) + name;
+    const std::string folder = std::string(directory) + "standin_" + std::to_string(GetCurrentProcessId());
+    CreateDirectoryA(folder.c_str(), nullptr);
+    return folder + "\\" + name;
 }
 
 void WriteBytes(const std::string& path, const std::string& bytes) {
