@@ -4,6 +4,8 @@
 # Wine from Debian's own packages, with a Wine prefix baked into the root image.
 #   guest/build-image.sh OUTPUT_DIR
 # Writes OUTPUT_DIR/{kernel,initrd.gz,root.ext4,recipe}; needs root (debootstrap, chroot).
+# MORVITH_GUEST_MIRROR replaces the host's Debian mirror; MORVITH_GUEST_SPACE_MB the free
+# space it asks for (4000).
 # Each step logs to OUTPUT_DIR/logs/STEP.log; a failing step is named in one line.
 set -euo pipefail
 
@@ -62,8 +64,9 @@ step space
 # The root tree and its image each take about 1 GB; the packages' download a few hundred MB.
 available_mb=$(df --output=avail -BM "$out" | tail -n 1 | tr -dc 0-9)
 echo "available: ${available_mb} MB in $out" >> "$current_log"
-if [ "$available_mb" -lt 4000 ]; then
-    echo "only ${available_mb} MB free in $out; the guest needs about 4000 MB" >> "$current_log"
+needed_mb="${MORVITH_GUEST_SPACE_MB:-4000}"
+if [ "$available_mb" -lt "$needed_mb" ]; then
+    echo "only ${available_mb} MB free in $out; the guest needs about ${needed_mb} MB" | tee -a "$current_log" >&2
     false
 fi
 
@@ -77,11 +80,14 @@ fi
 if [ -z "$mirror" ] && [ -f /etc/apt/sources.list ]; then
     mirror="$(awk -v c="$codename" '$1 == "deb" && $3 == c { print $2; exit }' /etc/apt/sources.list)"
 fi
-mirror="${mirror:-http://deb.debian.org/debian}"
+mirror="${MORVITH_GUEST_MIRROR:-${mirror:-http://deb.debian.org/debian}}"
 echo "mirror $mirror, suite $codename" | tee -a "$current_log" >&2
 # Asking for the release file first turns an unreachable mirror into one clear line
 # instead of debootstrap's retries.
-wget --tries=2 --timeout=20 -O /dev/null "$mirror/dists/$codename/Release" >> "$current_log" 2>&1
+if ! wget --tries=2 --timeout=20 -O /dev/null "$mirror/dists/$codename/Release" >> "$current_log" 2>&1; then
+    echo "cannot reach $mirror" >&2
+    false
+fi
 
 step debootstrap
 rm -rf "$work"
@@ -122,7 +128,8 @@ echo "kernel $kernel_version" >> "$current_log"
 vmlinuz="$root/tmp/kernel/tree/boot/vmlinuz-$kernel_version"
 xz_offset="$( (LC_ALL=C grep -obUaP '\xfd7zXZ\x00' "$vmlinuz" || true) | head -n 1 | cut -d: -f1)"
 if [ -n "$xz_offset" ] &&
-   tail -c +"$((xz_offset + 1))" "$vmlinuz" | xz -dc --single-stream > "$work/vmlinux" 2>> "$current_log" &&
+   (set +o pipefail; tail -c +"$((xz_offset + 1))" "$vmlinuz" | xz -dc --single-stream) \
+       > "$work/vmlinux" 2>> "$current_log" &&
    [ "$(head -c 4 "$work/vmlinux" | tail -c 3)" = ELF ]; then
     echo "booting the unpacked ELF kernel" >> "$current_log"
 else
@@ -159,10 +166,9 @@ step trim
 # Debian ships Wine's DLLs with their debug information: stripped, the image is a
 # quarter of the size and loads faster over the emulated disk.
 {
-    find "$root/usr/lib/wine" -type f \( -name '*.dll' -o -name '*.exe' -o -name '*.drv' -o \
-        -name '*.sys' -o -name '*.ocx' -o -name '*.acm' -o -name '*.cpl' -o -name '*.tlb' \) \
+    find "$root/usr/lib/i386-linux-gnu/wine/i386-windows" -type f \
         -exec i686-w64-mingw32-strip -s {} + 2>&1 | tail -n 3 || true
-    find "$root/usr/lib/wine" "$root/usr/lib/i386-linux-gnu" -type f -name '*.so*' \
+    find "$root/usr/lib/i386-linux-gnu" -type f -name '*.so*' \
         -exec strip -s {} + 2>&1 | tail -n 3 || true
     rm -rf "$root/tmp/kernel" "$root/tmp/initrd" "$root"/var/cache/apt/archives/*.deb "$root"/var/lib/apt/lists/* \
         "$root"/usr/share/doc/* "$root"/usr/share/man/*

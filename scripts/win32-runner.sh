@@ -72,7 +72,9 @@ run_native() {
 run_emulated() {
     ensure_guest
     # Inside the guest the same runner takes the native route, with the prefix and locale
-    # that the guest's image holds.
+    # that the guest's image holds. ctest runs as many tests at once as the guest has
+    # processors: under emulation a test is mostly Wine starting up, which parallelises.
+    CTEST_PARALLEL_LEVEL="${CTEST_PARALLEL_LEVEL:-$(nproc)}" \
     MORVITH_GUEST_DIR="$guest_dir" MORVITH_GUEST_TIMEOUT="$limit" \
     MORVITH_WIN32_RUNNER=native MORVITH_WIN32_ROUTE=emulated \
     MORVITH_WINE_PREFIX=/opt/morvith/wineprefix MORVITH_LOCALE_DIR=/opt/morvith/locale \

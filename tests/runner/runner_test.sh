@@ -2,7 +2,8 @@
 # The win32 runner, on the route it chooses (MORVITH_WIN32_RUNNER forces one): a 32-bit
 # program's output, code page 932 bytes included, and its exit status come back unchanged,
 # a file it writes appears here, a program that hangs is stopped at the limit with a clear
-# message, and a failing test case fails ctest. Needs the win32 build.
+# message, a failing test case fails ctest, and a guest build that cannot go on says
+# where. Needs the win32 build.
 set -uo pipefail
 repo="$(cd "$(dirname "$0")/../.." && pwd)"
 cd "$repo"
@@ -62,6 +63,23 @@ status=0
     > "$work/ctest-stdout" 2>&1 || status=$?
 check "a failing test fails ctest" test "$status" -ne 0
 check "ctest's report names the failing case" grep -q 'FailsOnPurpose' "$work/ctest-stdout"
+
+# 5. A guest build that cannot go on names the failing step and its log in one line, and
+# stops at once (both fail before anything is downloaded; building needs root).
+if [ "$(id -u)" -eq 0 ]; then
+    status=0
+    MORVITH_GUEST_SPACE_MB=999999999 bash guest/build-image.sh "$work/guest" \
+        > /dev/null 2> "$work/space-stderr" || status=$?
+    check "a guest build without space fails" test "$status" -ne 0
+    check "it names the step and its log" \
+        grep -qF "step 'space' failed (exit 1); log: $work/guest/logs/space.log" "$work/space-stderr"
+    status=0
+    MORVITH_GUEST_MIRROR=http://127.0.0.1:9/debian bash guest/build-image.sh "$work/guest" \
+        > /dev/null 2> "$work/mirror-stderr" || status=$?
+    check "a guest build whose mirror cannot be reached fails" test "$status" -ne 0
+    check "it names the step and its log" \
+        grep -qF "step 'mirror' failed (exit 1); log: $work/guest/logs/mirror.log" "$work/mirror-stderr"
+fi
 
 echo "runner: $passed passed, $failed failed"
 [ "$failed" -eq 0 ]
