@@ -26,6 +26,7 @@
 #include "psnr.h"
 #include "result_line.h"
 #include "ssim.h"
+#include "sweep_plan.h"
 
 namespace morvith::testing {
 namespace {
@@ -33,41 +34,6 @@ namespace {
 using standin::Clip;
 using standin::Picture;
 using standin::ServiceCall;
-
-// ---------------------------------------------------------------------------------------
-// How many cases, and which
-
-int SweepCaseCount() {
-    if (const char* value = std::getenv("MORVITH_SWEEP_CASES"); value != nullptr && value[0] != '\0')
-        return std::atoi(value);
-    const char* route = std::getenv("MORVITH_WIN32_ROUTE");
-    return route != nullptr && std::string(route) == "emulated" ? 500 : 10000;
-}
-
-std::optional<uint32_t> OnlySeed() {
-    const char* value = std::getenv("MORVITH_SWEEP_SEED");
-    if (value == nullptr || value[0] == '\0') return std::nullopt;
-    return static_cast<uint32_t>(std::strtoul(value, nullptr, 10));
-}
-
-// The command that runs this executable on one case, from the executable's own path
-// (<build>/tests/morvith/morvith_tests.exe, on Wine's drive Z).
-std::string RerunCommand(uint32_t seed) {
-    char module[MAX_PATH] = {};
-    GetModuleFileNameA(nullptr, module, MAX_PATH);
-    std::string exe = module;
-    if (exe.size() > 2 && exe[1] == ':') exe = exe.substr(2);
-    for (char& c : exe)
-        if (c == '\\') c = '/';
-    const size_t tests = exe.rfind("/tests/morvith/");
-    const std::string build = tests == std::string::npos ? "build/win32" : exe.substr(0, tests);
-    const ::testing::TestInfo* test = ::testing::UnitTest::GetInstance()->current_test_info();
-    std::ostringstream command;
-    command << "MORVITH_SWEEP_SEED=" << seed << " MORVITH_GUARD_PLACEMENT="
-            << GuardPlacementName(DefaultGuardPlacement()) << ' ' << build << "/wine-run " << exe
-            << " --gtest_filter=" << test->test_suite_name() << '.' << test->name();
-    return command.str();
-}
 
 // A crash inside the plug-in ends the process before any assertion can name the case.
 volatile uint32_t case_in_progress = 0;
@@ -81,7 +47,7 @@ LONG CALLBACK NameTheCrashingCase(EXCEPTION_POINTERS* exception) {
             std::fprintf(stderr, "\nsweep case %u crashed (exception 0x%08lx); rerun it alone with:\n  %s\n",
                          static_cast<unsigned>(case_in_progress),
                          static_cast<unsigned long>(exception->ExceptionRecord->ExceptionCode),
-                         RerunCommand(case_in_progress).c_str());
+                         SweepRerunCommand(case_in_progress).c_str());
             std::fflush(stderr);
             break;
         default:
@@ -823,8 +789,8 @@ TEST(MorvithSweep, WhatTheUserSeesMatchesTheReference) {
     ReferenceShelf shelf;
     Sweep sweep;
     Tally tally;
-    const std::optional<uint32_t> only = OnlySeed();
-    const int count = only ? 1 : SweepCaseCount();
+    const std::optional<uint32_t> only = OnlySweepSeed();
+    const int count = only ? 1 : static_cast<int>(SweepCaseCount(10000, 500));
     int failures = 0;
     PVOID handler = AddVectoredExceptionHandler(1, NameTheCrashingCase);
     const auto start = std::chrono::steady_clock::now();
@@ -835,7 +801,7 @@ TEST(MorvithSweep, WhatTheUserSeesMatchesTheReference) {
         if (failure.empty()) continue;
         ++failures;
         ADD_FAILURE() << "case " << seed << " (" << Describe(c) << "): " << failure << "\nrerun it alone with:\n  "
-                      << RerunCommand(seed);
+                      << SweepRerunCommand(seed);
     }
     const double seconds = std::chrono::duration<double>(std::chrono::steady_clock::now() - start).count();
     RemoveVectoredExceptionHandler(handler);

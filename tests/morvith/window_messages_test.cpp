@@ -16,6 +16,7 @@
 #include "gdi_tally.h"
 #include "guarded_picture.h"
 #include "morvith_host.h"
+#include "sweep_plan.h"
 
 namespace morvith::testing {
 namespace {
@@ -23,36 +24,6 @@ namespace {
 constexpr int PATH_BUFFER_SIZE = 260;
 constexpr int MESSAGES_PER_ROUND = 100;
 constexpr uint32_t FIRST_SEED = 1;
-
-int MessageCount() {
-    if (const char* value = std::getenv("MORVITH_SWEEP_CASES"); value != nullptr && value[0] != '\0')
-        return std::atoi(value);
-    const char* route = std::getenv("MORVITH_WIN32_ROUTE");
-    return route != nullptr && std::string(route) == "emulated" ? 300 : 3000;
-}
-
-std::optional<uint32_t> OnlySeed() {
-    const char* value = std::getenv("MORVITH_SWEEP_SEED");
-    if (value == nullptr || value[0] == '\0') return std::nullopt;
-    return static_cast<uint32_t>(std::strtoul(value, nullptr, 10));
-}
-
-// This executable (<build>/tests/morvith/morvith_tests.exe on Wine's drive Z) on one round.
-std::string RerunCommand(uint32_t seed) {
-    char module[MAX_PATH] = {};
-    GetModuleFileNameA(nullptr, module, MAX_PATH);
-    std::string exe = module;
-    if (exe.size() > 2 && exe[1] == ':') exe = exe.substr(2);
-    for (char& c : exe)
-        if (c == '\\') c = '/';
-    const size_t tests = exe.rfind("/tests/morvith/");
-    const std::string build = tests == std::string::npos ? "build/win32" : exe.substr(0, tests);
-    const ::testing::TestInfo* test = ::testing::UnitTest::GetInstance()->current_test_info();
-    std::ostringstream command;
-    command << "MORVITH_SWEEP_SEED=" << seed << ' ' << build << "/wine-run " << exe
-            << " --gtest_filter=" << test->test_suite_name() << '.' << test->name();
-    return command.str();
-}
 
 // A crash ends the process before any assertion can name the round.
 volatile uint32_t round_in_progress = 0;
@@ -63,7 +34,7 @@ LONG CALLBACK NameTheCrashingRound(EXCEPTION_POINTERS* exception) {
         code == EXCEPTION_STACK_OVERFLOW) {
         std::fprintf(stderr, "\nround %u crashed (exception 0x%08lx); rerun it alone with:\n  %s\n",
                      static_cast<unsigned>(round_in_progress), static_cast<unsigned long>(code),
-                     RerunCommand(round_in_progress).c_str());
+                     SweepRerunCommand(round_in_progress).c_str());
         std::fflush(stderr);
     }
     return EXCEPTION_CONTINUE_SEARCH;
@@ -351,12 +322,12 @@ TEST_F(MorvithWindowMessages, SetupAndTeardownInAnyOrder) {
 
 TEST_F(MorvithWindowMessages, RandomMessagesKeepThePathTheControlsAndTheFont) {
     const PVOID handler = AddVectoredExceptionHandler(1, NameTheCrashingRound);
-    const std::optional<uint32_t> only = OnlySeed();
-    const int rounds = only ? 1 : std::max(1, MessageCount() / MESSAGES_PER_ROUND);
+    const std::optional<uint32_t> only = OnlySweepSeed();
+    const int rounds = only ? 1 : std::max(1, static_cast<int>(SweepCaseCount(3000, 300)) / MESSAGES_PER_ROUND);
     for (int round = 0; round < rounds && !HasFailure(); ++round) {
         const uint32_t seed = only ? *only : FIRST_SEED + round;
         round_in_progress = seed;
-        SCOPED_TRACE("round " + std::to_string(seed) + "; rerun it alone with:\n  " + RerunCommand(seed));
+        SCOPED_TRACE("round " + std::to_string(seed) + "; rerun it alone with:\n  " + SweepRerunCommand(seed));
         RunRound(seed);
     }
     RemoveVectoredExceptionHandler(handler);

@@ -7,9 +7,9 @@
 #include <cstring>
 #include <optional>
 #include <sstream>
-#include <stdexcept>
 
 #include "guarded_picture.h"
+#include "sweep_plan.h"
 
 namespace morvith::ex_test {
 
@@ -112,35 +112,15 @@ namespace {
 
 TitleHistory* recording = nullptr;
 
-// A positive whole number, or nullopt when unset; anything else ends the test run.
-std::optional<uint32_t> NumberFromEnvironment(const char* name) {
-    const char* value = std::getenv(name);
-    if (value == nullptr || value[0] == '\0') return std::nullopt;
-    char* end = nullptr;
-    const unsigned long number = std::strtoul(value, &end, 10);
-    if (*end != '\0' || number == 0 || number > UINT32_MAX)
-        throw std::invalid_argument(std::string(name) + " is \"" + value + "\"; expected a positive number");
-    return static_cast<uint32_t>(number);
-}
-
-std::string UnixPathOf(std::string path) {
-    if (path.size() > 2 && (path[0] == 'Z' || path[0] == 'z') && path[1] == ':') path.erase(0, 2);
-    for (char& c : path)
-        if (c == '\\') c = '/';
-    return path;
-}
-
 }  // namespace
 
 SweepPlan SweepPlanFromEnvironment() {
     SweepPlan plan;
-    if (const std::optional<uint32_t> seed = NumberFromEnvironment("MORVITH_SWEEP_SEED")) {
+    if (const std::optional<uint32_t> seed = testing::OnlySweepSeed()) {
         plan.seeds.push_back(*seed);
         return plan;
     }
-    const char* route = std::getenv("MORVITH_WIN32_ROUTE");
-    const bool emulated = route != nullptr && std::string(route) == "emulated";
-    const uint32_t cases = NumberFromEnvironment("MORVITH_SWEEP_CASES").value_or(emulated ? 500 : 10000);
+    const uint32_t cases = testing::SweepCaseCount(10000, 500);
     for (uint32_t seed = 1; seed <= cases; ++seed) plan.seeds.push_back(seed);
     return plan;
 }
@@ -152,7 +132,7 @@ std::string crash_rerun_suffix;
 }  // namespace
 
 SweepCrashReport::SweepCrashReport() {
-    const std::string command = RerunCommand(0);
+    const std::string command = testing::SweepRerunCommand(0);
     const size_t seed_at = command.find("MORVITH_SWEEP_SEED=0") + std::strlen("MORVITH_SWEEP_SEED=");
     crash_rerun_prefix = command.substr(0, seed_at);
     crash_rerun_suffix = command.substr(seed_at + 1);
@@ -171,15 +151,6 @@ LONG WINAPI SweepCrashReport::Report(EXCEPTION_POINTERS* exception) {
                  static_cast<unsigned>(crashing_seed), crash_rerun_suffix.c_str());
     std::fflush(stderr);
     return EXCEPTION_CONTINUE_SEARCH;
-}
-
-std::string RerunCommand(uint32_t seed) {
-    char module[MAX_PATH] = {};
-    GetModuleFileNameA(nullptr, module, sizeof module);
-    const ::testing::TestInfo* test = ::testing::UnitTest::GetInstance()->current_test_info();
-    return std::string("MORVITH_GUARD_PLACEMENT=") + testing::GuardPlacementName(testing::DefaultGuardPlacement()) +
-           " MORVITH_SWEEP_SEED=" + std::to_string(seed) + " " + MORVITH_WINE_RUN + " " + UnixPathOf(module) +
-           " --gtest_filter=" + test->test_suite_name() + "." + test->name();
 }
 
 TitleHistory::TitleHistory(StandInHost& host) : host_(host) {

@@ -81,8 +81,6 @@ struct SweepPlan {
     std::vector<uint32_t> seeds;
 };
 SweepPlan SweepPlanFromEnvironment();
-// The shell command that reruns the current test on this one seed, in this placement.
-std::string RerunCommand(uint32_t seed);
 
 // While it lives, a crash (a read or write outside a picture) prints the seed of the case
 // that was running and the command that reruns it, before the process ends.

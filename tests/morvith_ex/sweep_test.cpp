@@ -15,6 +15,7 @@
 #include "psnr.h"
 #include "result_line.h"
 #include "ssim.h"
+#include "sweep_plan.h"
 
 namespace morvith::ex_test {
 namespace {
@@ -429,7 +430,7 @@ TEST(ExSweep, RandomCasesShowWhatTheReferenceComputes) {
         const ::testing::AssertionResult result = RunCase(host, titles, seed, tally);
         if (result) continue;
         ADD_FAILURE() << "case " << seed << " (" << Describe(MakeCase(seed)) << "): " << result.message()
-                      << "\n  rerun: " << RerunCommand(seed);
+                      << "\n  rerun: " << testing::SweepRerunCommand(seed);
         if (++failures == 5) break;
     }
     std::printf("%zu cases: %d refused, %d measuring nothing, %d measured, %d ranges, %d frame errors, %d outlined\n",
