@@ -85,7 +85,7 @@ last_lines() {
     fi
 }
 if [ "$qemu_status" -eq 124 ] || [ "$qemu_status" -eq 137 ]; then
-    echo "guest: stopped after ${limit} s, the time limit (MORVITH_GUEST_TIMEOUT); the command had not finished" >&2
+    echo "guest: stopped after ${limit} s, its time limit; the command had not finished" >&2
     last_lines
     rm -rf "$job"
     exit 124
