@@ -27,7 +27,7 @@ work="$out/work"
 root="$work/root"
 logs="$out/logs"
 mkdir -p "$logs"
-rm -f "$out/recipe" "$out"/job.*/status
+rm -f "$out/recipe"
 
 # What the guest holds besides Debian's minimal base.
 guest_packages="wine wine32:i386 cmake locales fonts-ipafont-gothic"
