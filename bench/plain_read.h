@@ -15,8 +15,8 @@ namespace morvith {
 inline uint32_t ReadRow(const PixelYC* first_a, const PixelYC* first_b, int width, ptrdiff_t offset) {
     const int16_t* a = reinterpret_cast<const int16_t*>(first_a + offset);
     const int16_t* b = reinterpret_cast<const int16_t*>(first_b + offset);
-    const int words = 3 * width;
-    int w = 0;
+    const ptrdiff_t words = ptrdiff_t{3} * width;
+    ptrdiff_t w = 0;
     __m128i row = _mm_setzero_si128();
     for (; w + 8 <= words; w += 8) {
         row = _mm_xor_si128(row, _mm_loadu_si128(reinterpret_cast<const __m128i*>(a + w)));

@@ -1,5 +1,5 @@
-// The literal loops of the three passes, column by column in row order. They are the
-// reference that every fast kernel is checked against, so they stay plain.
+// The literal loops of the passes, column by column in row order. They are the reference
+// that every fast kernel is checked against, so they stay plain.
 
 #include "row_kernels.h"
 
@@ -23,45 +23,27 @@ void SquaredErrorRowScalar(const PixelYC* a, const PixelYC* b, int width,
     }
 }
 
-void SampleSumRowScalar(const PixelYC* a, const PixelYC* b, int width, SampleSums& sums) {
-    for (int c = 0; c < width; ++c) {
-        sums.a_y += a[c].y;
-        sums.a_cb += a[c].cb;
-        sums.a_cr += a[c].cr;
-        sums.b_y += b[c].y;
-        sums.b_cb += b[c].cb;
-        sums.b_cr += b[c].cr;
-    }
+// (-32768)^2 = 2^30: every product fits int32.
+void AddSamplePair(MomentSums& sums, int32_t a, int32_t b) {
+    sums.a += a;
+    sums.b += b;
+    sums.aa += a * a;
+    sums.bb += b * b;
+    sums.ab += a * b;
 }
 
-void CentredMomentRowScalar(const PixelYC* a, const PixelYC* b, int width,
-                            const SampleMeans& means, CentredSums& sums) {
+void MomentSumRowScalar(const PixelYC* a, const PixelYC* b, int width, MomentSumsTriple& sums) {
     for (int c = 0; c < width; ++c) {
-        const double dev_a_y = static_cast<double>(a[c].y) - means.a_y;
-        const double dev_b_y = static_cast<double>(b[c].y) - means.b_y;
-        sums.aa_y += dev_a_y * dev_a_y;
-        sums.bb_y += dev_b_y * dev_b_y;
-        sums.ab_y += dev_a_y * dev_b_y;
-
-        const double dev_a_cb = static_cast<double>(a[c].cb) - means.a_cb;
-        const double dev_b_cb = static_cast<double>(b[c].cb) - means.b_cb;
-        sums.aa_cb += dev_a_cb * dev_a_cb;
-        sums.bb_cb += dev_b_cb * dev_b_cb;
-        sums.ab_cb += dev_a_cb * dev_b_cb;
-
-        const double dev_a_cr = static_cast<double>(a[c].cr) - means.a_cr;
-        const double dev_b_cr = static_cast<double>(b[c].cr) - means.b_cr;
-        sums.aa_cr += dev_a_cr * dev_a_cr;
-        sums.bb_cr += dev_b_cr * dev_b_cr;
-        sums.ab_cr += dev_a_cr * dev_b_cr;
+        AddSamplePair(sums.y, a[c].y, b[c].y);
+        AddSamplePair(sums.cb, a[c].cb, b[c].cb);
+        AddSamplePair(sums.cr, a[c].cr, b[c].cr);
     }
 }
 
 constexpr RowKernels kScalarRowKernels{
     "scalar",
     SquaredErrorRowScalar,
-    SampleSumRowScalar,
-    CentredMomentRowScalar,
+    MomentSumRowScalar,
 };
 
 }  // namespace

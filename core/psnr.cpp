@@ -4,56 +4,10 @@
 #include <cstddef>
 
 #include "row_loop.h"
+#include "wide_integer.h"
 
 namespace morvith {
 namespace {
-
-// Integers below 2^54 convert exactly, whatever precision the x87 unit was left in.
-double ExactSmallDouble(uint64_t value) {
-    return static_cast<double>(static_cast<uint32_t>(value >> 32)) * 4294967296.0 +
-           static_cast<double>(static_cast<uint32_t>(value));
-}
-
-// high * 2^64 + low rounded to the nearest double, ties to even, in integer arithmetic:
-// the 32-bit build's own unsigned 64-bit conversion goes through the x87 unit and can
-// round twice when the host runs it at 53-bit precision.
-double NearestDouble(uint64_t high, uint64_t low) {
-    int bits = 0;
-    if (high != 0) {
-        bits = 64;
-        for (uint64_t h = high; h != 0; h >>= 1) ++bits;
-    } else {
-        for (uint64_t l = low; l != 0; l >>= 1) ++bits;
-    }
-    if (bits <= 53) return ExactSmallDouble(low);
-
-    const int shift = bits - 53;
-    // mantissa = value >> shift; rest = the bits shifted out
-    uint64_t mantissa;
-    bool above_half;
-    bool exactly_half;
-    if (shift < 64) {
-        mantissa = (low >> shift) | (shift == 0 ? 0 : high << (64 - shift));
-        const uint64_t rest = low & ((uint64_t{1} << shift) - 1);
-        const uint64_t half = uint64_t{1} << (shift - 1);
-        above_half = rest > half;
-        exactly_half = rest == half;
-    } else {
-        const int high_shift = shift - 64;
-        mantissa = high >> high_shift;
-        const uint64_t rest_high = high & ((uint64_t{1} << high_shift) - 1);
-        if (high_shift == 0) {
-            above_half = low > (uint64_t{1} << 63);
-            exactly_half = low == (uint64_t{1} << 63);
-        } else {
-            const uint64_t half_high = uint64_t{1} << (high_shift - 1);
-            above_half = rest_high > half_high || (rest_high == half_high && low != 0);
-            exactly_half = rest_high == half_high && low == 0;
-        }
-    }
-    if (above_half || (exactly_half && (mantissa & 1) != 0)) ++mantissa;
-    return std::ldexp(ExactSmallDouble(mantissa), shift);
-}
 
 PsnrReading ReadChannel(bool sse_is_zero, double sse, int32_t sample_count, int32_t frame_count,
                         PsnrForm form) {

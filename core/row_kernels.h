@@ -13,32 +13,24 @@
 
 namespace morvith {
 
-// Pass one of SSIM: the channel sums of A and of B.
-struct SampleSums {
-    int64_t a_y = 0, a_cb = 0, a_cr = 0;
-    int64_t b_y = 0, b_cb = 0, b_cr = 0;
+// What SSIM needs of one channel: exact sums of the samples of A and of B, of their
+// squares and of their products. |a|, |b| <= 2^15, so every product is within 2^30 and a
+// rectangle of N < 2^32 samples keeps every sum below 2^62.
+struct MomentSums {
+    int64_t a = 0, b = 0;
+    int64_t aa = 0, bb = 0, ab = 0;
+
+    friend bool operator==(const MomentSums&, const MomentSums&) = default;
 };
 
-// The means that pass two centres on, in the order of SampleSums.
-struct SampleMeans {
-    double a_y = 0, a_cb = 0, a_cr = 0;
-    double b_y = 0, b_cb = 0, b_cr = 0;
-};
-
-// Pass two of SSIM: per channel the sums of dev_a^2, dev_b^2 and dev_a * dev_b.
-struct CentredSums {
-    double aa_y = 0, bb_y = 0, ab_y = 0;
-    double aa_cb = 0, bb_cb = 0, ab_cb = 0;
-    double aa_cr = 0, bb_cr = 0, ab_cr = 0;
-};
+using MomentSumsTriple = ChannelTriple<MomentSums>;
 
 struct RowKernels {
     const char* name;
     void (*squared_error_row)(const PixelYC* a, const PixelYC* b, int width,
                               SquaredErrorTriple& sums);
-    void (*sample_sum_row)(const PixelYC* a, const PixelYC* b, int width, SampleSums& sums);
-    void (*centred_moment_row)(const PixelYC* a, const PixelYC* b, int width,
-                               const SampleMeans& means, CentredSums& sums);
+    void (*moment_sum_row)(const PixelYC* a, const PixelYC* b, int width,
+                           MomentSumsTriple& sums);
 };
 
 // The literal scalar loops: the reference.
@@ -65,6 +57,9 @@ const RowKernels& ActiveRowKernels();
 SquaredErrorTriple SumSquaredErrorWith(const RowKernels& kernels, const PixelYC* first_a,
                                        const PixelYC* first_b, int width, int height,
                                        int pitch, bool parallel);
+MomentSumsTriple SumMomentsWith(const RowKernels& kernels, const PixelYC* first_a,
+                                const PixelYC* first_b, int width, int height, int pitch,
+                                bool parallel);
 SsimMomentsTriple MeasureSsimMomentsWith(const RowKernels& kernels, const PixelYC* first_a,
                                          const PixelYC* first_b, int width, int height,
                                          int pitch, bool parallel);

@@ -19,33 +19,24 @@ inline void Accumulate(SquaredErrorTriple& into, const SquaredErrorTriple& from)
     into.cr += from.cr;
 }
 
-inline void Accumulate(SampleSums& into, const SampleSums& from) {
-    into.a_y += from.a_y;
-    into.a_cb += from.a_cb;
-    into.a_cr += from.a_cr;
-    into.b_y += from.b_y;
-    into.b_cb += from.b_cb;
-    into.b_cr += from.b_cr;
+inline void Accumulate(MomentSums& into, const MomentSums& from) {
+    into.a += from.a;
+    into.b += from.b;
+    into.aa += from.aa;
+    into.bb += from.bb;
+    into.ab += from.ab;
 }
 
-inline void Accumulate(CentredSums& into, const CentredSums& from) {
-    into.aa_y += from.aa_y;
-    into.bb_y += from.bb_y;
-    into.ab_y += from.ab_y;
-    into.aa_cb += from.aa_cb;
-    into.bb_cb += from.bb_cb;
-    into.ab_cb += from.ab_cb;
-    into.aa_cr += from.aa_cr;
-    into.bb_cr += from.bb_cr;
-    into.ab_cr += from.ab_cr;
+inline void Accumulate(MomentSumsTriple& into, const MomentSumsTriple& from) {
+    Accumulate(into.y, from.y);
+    Accumulate(into.cb, from.cb);
+    Accumulate(into.cr, from.cr);
 }
 
 #pragma omp declare reduction(sum : SquaredErrorTriple : Accumulate(omp_out, omp_in)) \
     initializer(omp_priv = SquaredErrorTriple{})
-#pragma omp declare reduction(sum : SampleSums : Accumulate(omp_out, omp_in)) \
-    initializer(omp_priv = SampleSums{})
-#pragma omp declare reduction(sum : CentredSums : Accumulate(omp_out, omp_in)) \
-    initializer(omp_priv = CentredSums{})
+#pragma omp declare reduction(sum : MomentSumsTriple : Accumulate(omp_out, omp_in)) \
+    initializer(omp_priv = MomentSumsTriple{})
 
 // add_row(r, sums) adds row r into sums.
 template <typename Sums, typename AddRow>

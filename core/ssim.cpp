@@ -3,40 +3,53 @@
 #include <cstddef>
 
 #include "row_loop.h"
+#include "wide_integer.h"
 
 namespace morvith {
+
+namespace {
+
+// N^2 variance = N S(aa) - S(a)^2 and N^2 covariance = N S(ab) - S(a) S(b), exactly, in
+// integers: nothing cancels, so the moments need neither a second pass nor doubles. With
+// N < 2^32 and S(aa) < 2^62 each term is below 2^94. The exact difference is rounded once
+// to a double and once more by the division: N^2 is itself exact up to 94906265 samples
+// (eleven 4K pictures), beyond which it adds a third rounding.
+double CentredMoment(int64_t n, int64_t sum_products, int64_t sum_first, int64_t sum_second) {
+    const double count = static_cast<double>(n);
+    return NearestDouble(MultiplyWide(n, sum_products) - MultiplyWide(sum_first, sum_second)) /
+           (count * count);
+}
+
+SsimMoments MomentsFromSums(const MomentSums& s, int64_t n) {
+    const double count = static_cast<double>(n);
+    return SsimMoments{
+        static_cast<double>(s.a) / count,
+        static_cast<double>(s.b) / count,
+        CentredMoment(n, s.aa, s.a, s.a),
+        CentredMoment(n, s.bb, s.b, s.b),
+        CentredMoment(n, s.ab, s.a, s.b),
+    };
+}
+
+}  // namespace
+
+MomentSumsTriple SumMomentsWith(const RowKernels& kernels, const PixelYC* first_a,
+                                const PixelYC* first_b, int width, int height, int pitch,
+                                bool parallel) {
+    const auto row = kernels.moment_sum_row;
+    return SumOverRows<MomentSumsTriple>(height, parallel, [&](int r, MomentSumsTriple& sums) {
+        const ptrdiff_t offset = static_cast<ptrdiff_t>(r) * pitch;
+        row(first_a + offset, first_b + offset, width, sums);
+    });
+}
 
 SsimMomentsTriple MeasureSsimMomentsWith(const RowKernels& kernels, const PixelYC* first_a,
                                          const PixelYC* first_b, int width, int height,
                                          int pitch, bool parallel) {
-    const auto sum_row = kernels.sample_sum_row;
-    const SampleSums sample_sums =
-        SumOverRows<SampleSums>(height, parallel, [&](int r, SampleSums& sums) {
-            const ptrdiff_t offset = static_cast<ptrdiff_t>(r) * pitch;
-            sum_row(first_a + offset, first_b + offset, width, sums);
-        });
-
-    const double n = static_cast<double>(width) * static_cast<double>(height);
-    const SampleMeans means{
-        static_cast<double>(sample_sums.a_y) / n,  static_cast<double>(sample_sums.a_cb) / n,
-        static_cast<double>(sample_sums.a_cr) / n, static_cast<double>(sample_sums.b_y) / n,
-        static_cast<double>(sample_sums.b_cb) / n, static_cast<double>(sample_sums.b_cr) / n,
-    };
-
-    const auto moment_row = kernels.centred_moment_row;
-    const CentredSums centred =
-        SumOverRows<CentredSums>(height, parallel, [&](int r, CentredSums& sums) {
-            const ptrdiff_t offset = static_cast<ptrdiff_t>(r) * pitch;
-            moment_row(first_a + offset, first_b + offset, width, means, sums);
-        });
-
-    return {
-        SsimMoments{means.a_y, means.b_y, centred.aa_y / n, centred.bb_y / n, centred.ab_y / n},
-        SsimMoments{means.a_cb, means.b_cb, centred.aa_cb / n, centred.bb_cb / n,
-                    centred.ab_cb / n},
-        SsimMoments{means.a_cr, means.b_cr, centred.aa_cr / n, centred.bb_cr / n,
-                    centred.ab_cr / n},
-    };
+    const MomentSumsTriple sums =
+        SumMomentsWith(kernels, first_a, first_b, width, height, pitch, parallel);
+    const int64_t n = int64_t{width} * height;
+    return {MomentsFromSums(sums.y, n), MomentsFromSums(sums.cb, n), MomentsFromSums(sums.cr, n)};
 }
 
 SsimMomentsTriple MeasureSsimMomentsReference(const PixelYC* first_a, const PixelYC* first_b,

@@ -11,6 +11,8 @@ struct SsimMoments {
     double variance_a = 0.0;
     double variance_b = 0.0;
     double covariance = 0.0;
+
+    friend bool operator==(const SsimMoments&, const SsimMoments&) = default;
 };
 
 using SsimMomentsTriple = ChannelTriple<SsimMoments>;
@@ -19,8 +21,8 @@ using SsimMomentsTriple = ChannelTriple<SsimMoments>;
 inline constexpr double SSIM_C1 = 1677.7216;
 inline constexpr double SSIM_C2 = 15099.4944;
 
-// Two passes: exact integer sums for the means, then double sums of the deviations
-// from those means (centred moments, not raw sums of squares).
+// One pass of exact integer sums per channel; the centred moments follow from them
+// exactly, so serial and threaded runs and every kernel path give the same bits.
 SsimMomentsTriple MeasureSsimMoments(const PixelYC* first_a, const PixelYC* first_b, int width,
                                      int height, int pitch, bool parallel);
 

@@ -3,9 +3,11 @@
 #include <gtest/gtest.h>
 
 #include <cmath>
+#include <cstdint>
 
 #include "guarded_picture.h"
 #include "result_line.h"
+#include "wide_integer.h"
 
 namespace morvith {
 namespace {
@@ -161,6 +163,40 @@ TEST(PooledSquaredError, ReadsPastSixtyFourBitsWithoutWrapping) {
     EXPECT_NEAR(readings.y.decibels, 20 * std::log10(4096.0 / 65535.0), 1e-9);
     EXPECT_EQ(readings.y, readings.cb);
     EXPECT_TRUE(readings.cr.infinite);
+}
+
+}  // namespace
+}  // namespace morvith
+
+namespace morvith {
+namespace {
+
+// The portable 128-bit arithmetic against the compiler's own type where it has one, and
+// against products whose words are known everywhere.
+TEST(WideInteger, ProductsAndDifferencesAreExact) {
+    EXPECT_EQ(MultiplyWide(INT64_MIN, INT64_MIN), (Int128{uint64_t{1} << 62, 0}));
+    EXPECT_EQ(MultiplyWide(-1, 1), (Int128{~uint64_t{0}, ~uint64_t{0}}));
+    EXPECT_EQ(MultiplyWide(uint64_t{1} << 32, uint64_t{1} << 32), (Int128{1, 0}));
+    EXPECT_EQ((Int128{} - Int128{0, 1}), (Int128{~uint64_t{0}, ~uint64_t{0}}));
+    EXPECT_EQ(NearestDouble(MultiplyWide(-3, uint64_t{1} << 62)), -3.0 * 0x1p62);
+#if defined(__SIZEOF_INT128__)
+    __extension__ typedef __int128 Native;
+    __extension__ typedef unsigned __int128 NativeUnsigned;
+    testing::TestRandom random(5);
+    const auto next64 = [&] {
+        const uint64_t value = uint64_t{random.Next()} << 32 | random.Next();
+        return static_cast<int64_t>(value >> (random.Next() % 64));
+    };
+    for (int i = 0; i < 100000; ++i) {
+        const int64_t a = i % 2 ? next64() : -next64(), b = i % 3 ? next64() : -next64();
+        const int64_t c = next64(), d = -next64();
+        const Native expected = static_cast<Native>(a) * b - static_cast<Native>(c) * d;
+        const Int128 got = MultiplyWide(a, b) - MultiplyWide(c, d);
+        ASSERT_EQ(got.high, static_cast<uint64_t>(static_cast<NativeUnsigned>(expected) >> 64));
+        ASSERT_EQ(got.low, static_cast<uint64_t>(expected));
+        ASSERT_EQ(NearestDouble(got), static_cast<double>(expected)) << i;
+    }
+#endif
 }
 
 }  // namespace

@@ -6,8 +6,9 @@
 // Input layout: width (2 bytes); height, threaded path, team size and flag (1); pitch beyond
 // the width (1); the start offsets of A and B (1); then the sample stream, read cyclically
 // so that a short input still fills a wide picture. Sizes stay small, so that a case runs
-// in microseconds: up to 300 samples a row covers the lone last block and the first flush
-// of every kernel's pass two (AVX2 flushes after 224 samples, SSE2 after 112).
+// in microseconds: up to 560 samples a row covers the lone last block, the tail and the
+// end of the first stretch of 32-bit lanes of every kernel (512 samples with AVX2, 256
+// with SSE2).
 
 #include <cstddef>
 #include <cstdint>
@@ -27,7 +28,7 @@
 
 namespace morvith::fuzz {
 
-inline constexpr int kMaxWidth = 300;
+inline constexpr int kMaxWidth = 560;
 inline constexpr int kMaxHeight = 8;
 inline constexpr int kMaxPitchExtra = 31;
 inline constexpr int kMaxStartOffset = 15;
@@ -36,12 +37,12 @@ inline constexpr int kMaxStartOffset = 15;
 inline constexpr PixelYC kGapSample{-32768, 32767, -32768};
 
 // Edges where an integer path overflows, saturates or leaves its fast lanes: the int16
-// ends, the host's ranges (y 0..4096, chroma -2048..2048) and deviations around 8192, the
-// limit of the moment kernels' 32-bit lanes.
+// ends, the host's ranges (y 0..4096, chroma -2048..2048), 5792 and 5793 on either side of
+// the fast path's limit, and values around 8192.
 inline constexpr int16_t kEdgeValues[] = {
     -32768, -32767, 32767, 32766, 0,     1,     -1,    4096,  4095,  4097,  -2048,
     2048,   -2049,  2049,  8191,  8192,  -8191, -8192, 16383, 16384, -16384, 24575,
-    24576,  -24576, 12288, -4096, 6144,  2,     -2,    3,     255,   -256,
+    24576,  -24576, 5792,  -5793, 6144,  2,     -2,    3,     255,   -256,
 };
 static_assert(sizeof(kEdgeValues) / sizeof(kEdgeValues[0]) == 32);
 

@@ -1,7 +1,7 @@
-// The SSIM kernels of every path against the scalar reference. Pass one sums integers, so
-// its means must be identical (and equal to plain 64-bit sums over N); pass two sums
-// doubles in another order and with the integer-centred correction, so its moments must
-// stay within the bound the kernel tests hold every path to.
+// The SSIM kernels of every path against the scalar reference and plain 64-bit sums: the
+// five sums of every channel are exact integers and must be identical. The moments made
+// from them are held to the literal two-pass moments (within rounding), and every value
+// shown to six digits must be the literal one's.
 
 #include <algorithm>
 #include <cmath>
@@ -12,70 +12,77 @@
 #include <omp.h>
 
 #include "fuzz_case.h"
+#include "literal_ssim.h"
+#include "result_line.h"
 #include "ssim.h"
 
 namespace morvith::fuzz {
 namespace {
 
-struct PlainMeans {
-    double a[3];
-    double b[3];
-};
-
-MORVITH_FUZZ_HARNESS PlainMeans PlainChannelMeans(const Case& c) {
-    int64_t sum_a[3] = {0, 0, 0};
-    int64_t sum_b[3] = {0, 0, 0};
+MORVITH_FUZZ_HARNESS MomentSumsTriple PlainMomentSums(const Case& c) {
+    MomentSums sums[3];
     for (int r = 0; r < c.height; ++r) {
         for (int col = 0; col < c.width; ++col) {
             const PixelYC& a = c.a->at(col, r);
             const PixelYC& b = c.b->at(col, r);
-            sum_a[0] += a.y, sum_a[1] += a.cb, sum_a[2] += a.cr;
-            sum_b[0] += b.y, sum_b[1] += b.cb, sum_b[2] += b.cr;
+            const int64_t va[3] = {a.y, a.cb, a.cr}, vb[3] = {b.y, b.cb, b.cr};
+            for (int ch = 0; ch < 3; ++ch) {
+                sums[ch].a += va[ch];
+                sums[ch].b += vb[ch];
+                sums[ch].aa += va[ch] * va[ch];
+                sums[ch].bb += vb[ch] * vb[ch];
+                sums[ch].ab += va[ch] * vb[ch];
+            }
         }
     }
-    const double n = static_cast<double>(c.width) * static_cast<double>(c.height);
-    PlainMeans means;
-    for (int ch = 0; ch < 3; ++ch) {
-        means.a[ch] = static_cast<double>(sum_a[ch]) / n;
-        means.b[ch] = static_cast<double>(sum_b[ch]) / n;
-    }
-    return means;
+    return {sums[0], sums[1], sums[2]};
 }
 
 const char* const kChannelNames[3] = {"y", "cb", "cr"};
 
-void ExpectMeansIdentical(const Case& c, const PathRun& run, int channel, const SsimMoments& m,
-                          double mean_a, double mean_b) {
-    if (m.mean_a == mean_a && m.mean_b == mean_b) return;
-    char what[200];
-    std::snprintf(what, sizeof what, "%s means %.17g %.17g, expected %.17g %.17g",
-                  kChannelNames[channel], m.mean_a, m.mean_b, mean_a, mean_b);
-    Fail(c, run, what);
+template <typename T>
+const T& Channel(const ChannelTriple<T>& t, int channel) {
+    return channel == 0 ? t.y : channel == 1 ? t.cb : t.cr;
 }
 
-// Relative to the moment's own size or, for a covariance that cancels towards zero, to
-// the geometric mean of the two variances.
-void ExpectMomentsNear(const Case& c, const PathRun& run, int channel, const SsimMoments& m,
-                       const SsimMoments& reference) {
-    const double spread = std::sqrt(reference.variance_a * reference.variance_b);
+void ExpectSumsIdentical(const Case& c, const PathRun& run, const MomentSumsTriple& sums,
+                         const MomentSumsTriple& expected) {
+    for (int ch = 0; ch < 3; ++ch) {
+        const MomentSums& s = Channel(sums, ch);
+        const MomentSums& e = Channel(expected, ch);
+        if (s == e) continue;
+        char what[400];
+        std::snprintf(what, sizeof what,
+                      "%s sums a %lld b %lld aa %lld bb %lld ab %lld, expected %lld %lld %lld "
+                      "%lld %lld",
+                      kChannelNames[ch], static_cast<long long>(s.a), static_cast<long long>(s.b),
+                      static_cast<long long>(s.aa), static_cast<long long>(s.bb),
+                      static_cast<long long>(s.ab), static_cast<long long>(e.a),
+                      static_cast<long long>(e.b), static_cast<long long>(e.aa),
+                      static_cast<long long>(e.bb), static_cast<long long>(e.ab));
+        Fail(c, run, what);
+    }
+}
+
+void ExpectLiteralMoments(const Case& c, const PathRun& run, int channel, const SsimMoments& m,
+                          const SsimMoments& literal) {
     const auto near = [&](double value, double expected) {
-        const double scale = std::max({std::fabs(expected), spread, 1e-2});
-        return std::fabs(value - expected) <= 1e-10 * scale;
+        return std::fabs(value - expected) <= testing::MomentTolerance(literal, expected);
     };
-    if (near(m.variance_a, reference.variance_a) && near(m.variance_b, reference.variance_b) &&
-        near(m.covariance, reference.covariance)) {
+    if (m.mean_a == literal.mean_a && m.mean_b == literal.mean_b &&
+        near(m.variance_a, literal.variance_a) && near(m.variance_b, literal.variance_b) &&
+        near(m.covariance, literal.covariance) &&
+        FormatMeasure(SsimFromMoments(m)) == FormatMeasure(SsimFromMoments(literal))) {
         return;
     }
-    char what[300];
+    char what[400];
     std::snprintf(what, sizeof what,
-                  "%s variances and covariance %.17g %.17g %.17g, expected %.17g %.17g %.17g",
-                  kChannelNames[channel], m.variance_a, m.variance_b, m.covariance,
-                  reference.variance_a, reference.variance_b, reference.covariance);
+                  "%s moments %.17g %.17g %.17g %.17g %.17g, literal %.17g %.17g %.17g %.17g "
+                  "%.17g",
+                  kChannelNames[channel], m.mean_a, m.mean_b, m.variance_a, m.variance_b,
+                  m.covariance, literal.mean_a, literal.mean_b, literal.variance_a,
+                  literal.variance_b, literal.covariance);
     Fail(c, run, what);
-}
-
-const SsimMoments& Channel(const SsimMomentsTriple& t, int channel) {
-    return channel == 0 ? t.y : channel == 1 ? t.cb : t.cr;
 }
 
 }  // namespace
@@ -86,23 +93,23 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
     using namespace morvith::fuzz;
     const Case c = Case::Decode(data, size);
     omp_set_num_threads(c.team_size);
-    const SsimMomentsTriple reference = MeasureSsimMomentsReference(
-        c.a->first(), c.b->first(), c.width, c.height, c.pitch, false);
-    const PlainMeans plain = PlainChannelMeans(c);
     const PathRun reference_run{KernelPath::Scalar, &ScalarRowKernels(), false};
-    for (int ch = 0; ch < 3; ++ch) {
-        ExpectMeansIdentical(c, reference_run, ch, Channel(reference, ch), plain.a[ch],
-                             plain.b[ch]);
-    }
+    const MomentSumsTriple reference = SumMomentsWith(ScalarRowKernels(), c.a->first(),
+                                                      c.b->first(), c.width, c.height, c.pitch,
+                                                      false);
+    ExpectSumsIdentical(c, reference_run, reference, PlainMomentSums(c));
     for (const PathRun& run : PathsToCheck(c)) {
-        const SsimMomentsTriple moments = MeasureSsimMomentsWith(
-            *run.kernels, c.a->first(), c.b->first(), c.width, c.height, c.pitch, run.parallel);
-        for (int ch = 0; ch < 3; ++ch) {
-            const SsimMoments& expected = Channel(reference, ch);
-            ExpectMeansIdentical(c, run, ch, Channel(moments, ch), expected.mean_a,
-                                 expected.mean_b);
-            ExpectMomentsNear(c, run, ch, Channel(moments, ch), expected);
-        }
+        ExpectSumsIdentical(c, run,
+                            SumMomentsWith(*run.kernels, c.a->first(), c.b->first(), c.width,
+                                           c.height, c.pitch, run.parallel),
+                            reference);
+    }
+    const SsimMomentsTriple moments = MeasureSsimMomentsReference(
+        c.a->first(), c.b->first(), c.width, c.height, c.pitch, false);
+    const SsimMomentsTriple literal = testing::LiteralTwoPassMoments(
+        c.a->first(), c.b->first(), c.width, c.height, c.pitch);
+    for (int ch = 0; ch < 3; ++ch) {
+        ExpectLiteralMoments(c, reference_run, ch, Channel(moments, ch), Channel(literal, ch));
     }
     return 0;
 }

@@ -1,0 +1,57 @@
+#pragma once
+
+// What the shared x86 kernels need of 256-bit vectors. Include only from a file compiled
+// with AVX2.
+
+#include <immintrin.h>
+
+#include <cstdint>
+
+namespace morvith {
+namespace {
+
+struct Avx2Vectors {
+    using Vector = __m256i;
+    static constexpr int kWords = 16;  // int16 words
+    static constexpr int kLanes = 8;   // 32-bit lanes
+
+    static Vector Load(const int16_t* words) {
+        return _mm256_loadu_si256(reinterpret_cast<const __m256i*>(words));
+    }
+    static Vector Zero() { return _mm256_setzero_si256(); }
+    static Vector Words(int16_t value) { return _mm256_set1_epi16(value); }
+    static Vector SubtractSaturated(Vector a, Vector b) { return _mm256_subs_epi16(a, b); }
+    static Vector InterleaveLow(Vector a, Vector b) { return _mm256_unpacklo_epi16(a, b); }
+    static Vector InterleaveHigh(Vector a, Vector b) { return _mm256_unpackhi_epi16(a, b); }
+    static Vector MultiplyAdd(Vector a, Vector b) { return _mm256_madd_epi16(a, b); }
+    static Vector AddWords(Vector a, Vector b) { return _mm256_add_epi16(a, b); }
+    static Vector Add(Vector a, Vector b) { return _mm256_add_epi32(a, b); }
+    static Vector Or(Vector a, Vector b) { return _mm256_or_si256(a, b); }
+
+    // Every 32-bit lane, read unsigned, below 2^bits.
+    static bool AllBelow(Vector lanes, int bits) {
+        const Vector above = _mm256_srl_epi32(lanes, _mm_cvtsi32_si128(bits));
+        return _mm256_movemask_epi8(_mm256_cmpeq_epi32(above, Zero())) == -1;
+    }
+
+    // Adds signed 32-bit lanes into 64-bit ones, lanes 0-3 into wide[0], 4-7 into wide[1].
+    static void Widen(Vector lanes, Vector wide[2]) {
+        wide[0] = _mm256_add_epi64(wide[0], _mm256_cvtepi32_epi64(_mm256_castsi256_si128(lanes)));
+        wide[1] = _mm256_add_epi64(wide[1],
+                                   _mm256_cvtepi32_epi64(_mm256_extracti128_si256(lanes, 1)));
+    }
+    static void StoreWide(const Vector wide[2], int64_t lanes[kLanes]) {
+        _mm256_storeu_si256(reinterpret_cast<__m256i*>(lanes), wide[0]);
+        _mm256_storeu_si256(reinterpret_cast<__m256i*>(lanes + 4), wide[1]);
+    }
+
+    // The channel of 32-bit lane `lane` of an interleaved vector whose lane 0 holds
+    // channel `first`. Interleaving works within each 128-bit half, so lanes 4-7 hold the
+    // words 8 further on, not 4: one channel more.
+    static constexpr int LaneChannel(int first, int lane) {
+        return (first + lane + (lane >= 4 ? 1 : 0)) % 3;
+    }
+};
+
+}  // namespace
+}  // namespace morvith
