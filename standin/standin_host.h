@@ -4,7 +4,8 @@
 // it for tests and for the command-line program. It hands the plug-in guard-page
 // pictures of a built-in or test-made clip, calls its callbacks on a deliberately
 // misaligned stack as the MSVC-built host does, records every service call, and answers
-// the plug-in's message boxes and open-file dialogs from the test's instructions.
+// the plug-in's message boxes and open-file dialogs from the test's instructions, and
+// holds the Esc key down when the test says.
 //
 // Everything runs on the thread that created the host; one host is active at a time
 // (the most recent one to be created or called).
