@@ -1,7 +1,9 @@
 // Times the real plug-in modules in the stand-in host on full-HD pictures, as users feel
 // them: the milliseconds that the module itself shows in its title (the passes only) and
 // the wall time of the whole ProcessFrame call (with the host's fetch), each against a
-// plain read of the same pictures timed round-robin in the same run.
+// plain read of the same pictures timed round-robin in the same run. Then a range of
+// morvith_ex with the Esc key read from the system before every fetch, against the same
+// range with the module's key-state import answered by the host without a system call.
 //
 //   module_bench MORVITH_AUF MORVITH_EX_AUF [--reps N]
 
@@ -10,6 +12,7 @@
 #include <cstdio>
 #include <cstdlib>
 #include <cstring>
+#include <optional>
 #include <string>
 #include <vector>
 
@@ -73,6 +76,7 @@ struct Run {
     std::vector<double> title_ms;
     std::vector<double> wall_ms;
     std::vector<double> read_ms;
+    standin::KeyStateSource key_state = standin::KeyStateSource::Scripted;
 };
 
 std::string Name(const char* format, const char* measure, int width, int height, const char* more) {
@@ -96,6 +100,24 @@ struct Pictures {
             }
     }
 };
+
+void RunOnce(Run& run) {
+    for (auto [index, value] : run.sliders) run.host->SetSlider(index, value);
+    for (auto [index, value] : run.checkboxes) run.host->SetCheckbox(index, value);
+    run.host->SetKeyStateSource(run.key_state);
+    const auto start = Clock::now();
+    const standin::FrameResult result = run.host->ProcessFrame(0);
+    run.wall_ms.push_back(std::chrono::duration<double, std::milli>(Clock::now() - start).count());
+    run.title_ms.push_back(TitleMilliseconds(result.title));
+}
+
+// The system's GetAsyncKeyState alone, in nanoseconds per call.
+double KeyStateCallNanoseconds() {
+    constexpr int CALLS = 100000;
+    const auto start = Clock::now();
+    for (int i = 0; i < CALLS; ++i) sink = sink + static_cast<uint32_t>(GetAsyncKeyState(VK_ESCAPE));
+    return std::chrono::duration<double, std::nano>(Clock::now() - start).count() / CALLS;
+}
 
 }  // namespace
 }  // namespace morvith
@@ -144,16 +166,11 @@ int main(int argc, char** argv) {
 
     for (int rep = 0; rep < reps; ++rep) {
         for (Run& run : runs) {
-            auto start = Clock::now();
+            const auto start = Clock::now();
             sink = ReadBoth(run.read.first_a, run.read.first_b, run.read.width, run.read.height, run.read.pitch,
                             false);
             run.read_ms.push_back(std::chrono::duration<double, std::milli>(Clock::now() - start).count());
-            for (auto [index, value] : run.sliders) run.host->SetSlider(index, value);
-            for (auto [index, value] : run.checkboxes) run.host->SetCheckbox(index, value);
-            start = Clock::now();
-            const standin::FrameResult result = run.host->ProcessFrame(0);
-            run.wall_ms.push_back(std::chrono::duration<double, std::milli>(Clock::now() - start).count());
-            run.title_ms.push_back(TitleMilliseconds(result.title));
+            RunOnce(run);
         }
     }
 
@@ -165,5 +182,53 @@ int main(int argc, char** argv) {
         std::printf("| %s | %.3f | %.3f | %.2f | %.3f |\n", run.name.c_str(), read, title, title / read,
                     Median(run.wall_ms));
     }
+
+    // A range of 16 frames of two 640 x 360 halves: small frames, so that the check weighs
+    // as much as it ever can against a frame's fetch and measurement.
+    std::vector<std::optional<Picture>> range_frames;
+    for (uint32_t i = 0; i < 16; ++i) {
+        const Picture left = VideoPicture(640, 360, 10 + i, nullptr);
+        const Picture right = VideoPicture(640, 360, 50 + i, &left);
+        Picture frame{1280, 360, std::vector<PixelYC>(1280 * 360)};
+        for (int y = 0; y < 360; ++y)
+            for (int x = 0; x < 640; ++x) {
+                frame.at(x, y) = left.at(x, y);
+                frame.at(640 + x, y) = right.at(x, y);
+            }
+        range_frames.push_back(std::move(frame));
+    }
+    StandInHost range_host(standin::HostPath(argv[2]), standin::MakeClip(std::move(range_frames)));
+    std::vector<Run> range_runs;
+    for (const auto key_state : {standin::KeyStateSource::Scripted, standin::KeyStateSource::System})
+        range_runs.push_back({key_state == standin::KeyStateSource::System
+                                  ? "Esc read from the system before each fetch"
+                                  : "key-state import answered by the host (no system call)",
+                              &range_host,
+                              {{0, 1}, {1, 640}, {2, 360}, {3, 0}, {4, 0}, {5, 640}, {6, 0}, {7, 0}, {8, 15}},
+                              {{0, 1}, {1, 0}},
+                              {},
+                              {},
+                              {},
+                              {},
+                              key_state});
+    std::vector<double> key_state_ns;
+    for (int rep = 0; rep < reps; ++rep) {
+        key_state_ns.push_back(KeyStateCallNanoseconds());
+        for (Run& run : range_runs) RunOnce(run);
+    }
+    const double base_title = Median(range_runs[0].title_ms);
+    const double base_wall = Median(range_runs[0].wall_ms);
+    std::printf("\n| morvith_ex PSNR, range of 16 frames of a 640x360 pair | title ms | x no call "
+                "| ProcessFrame ms | x no call |\n");
+    std::printf("|---|---:|---:|---:|---:|\n");
+    for (const Run& run : range_runs) {
+        const double title = Median(run.title_ms);
+        const double wall = Median(run.wall_ms);
+        std::printf("| %s | %.3f | %.3f | %.3f | %.3f |\n", run.name.c_str(), title, title / base_title, wall,
+                    wall / base_wall);
+    }
+    const double per_call_ns = Median(key_state_ns);
+    std::printf("\nGetAsyncKeyState: %.1f ns per call, %.5f of a frame's title ms\n", per_call_ns,
+                per_call_ns * 1e-6 / (base_title / 16));
     return 0;
 }

@@ -15,32 +15,33 @@ std::string MeasurePsnrLine(const RectanglePair& pair, bool parallel, PsnrForm f
     return ComposePsnrLine(ReadPsnr(sse, pair.width * pair.height, 1, form), elapsed_ms);
 }
 
-std::optional<std::string> MeasurePsnrRangeLine(int32_t frame_count,
-                                                const RangeFrameSource& frame) {
+RangeMeasurement MeasurePsnrRangeLine(int32_t frame_count, const RangeFrameSource& frame) {
     Stopwatch stopwatch;
     stopwatch.Start();
     PooledSquaredErrorTriple pool;
     int32_t sample_count = 0;
     for (int32_t i = 0; i < frame_count; ++i) {
-        const std::optional<RectanglePair> pair = frame(i);
-        if (!pair) return std::nullopt;
+        const RangeFrame next = frame(i);
+        if (const RangeStop* stop = std::get_if<RangeStop>(&next)) return {*stop, i, {}};
+        const RectanglePair* pair = std::get_if<RectanglePair>(&next);
         sample_count = pair->width * pair->height;
         AddToPool(pool, SumSquaredError(pair->first_a, pair->first_b, pair->width,
                                         pair->height, pair->pitch, false));
     }
     const double elapsed_ms = stopwatch.Stop();
-    return ComposePsnrLine(ReadPsnr(pool, sample_count, frame_count, PsnrForm::LogSum),
-                           elapsed_ms);
+    return {std::nullopt, frame_count,
+            ComposePsnrLine(ReadPsnr(pool, sample_count, frame_count, PsnrForm::LogSum),
+                            elapsed_ms)};
 }
 
-std::optional<std::string> MeasureSsimRangeLine(int32_t frame_count,
-                                                const RangeFrameSource& frame) {
+RangeMeasurement MeasureSsimRangeLine(int32_t frame_count, const RangeFrameSource& frame) {
     Stopwatch stopwatch;
     stopwatch.Start();
     ChannelTriple<double> sums;
     for (int32_t i = 0; i < frame_count; ++i) {
-        const std::optional<RectanglePair> pair = frame(i);
-        if (!pair) return std::nullopt;
+        const RangeFrame next = frame(i);
+        if (const RangeStop* stop = std::get_if<RangeStop>(&next)) return {*stop, i, {}};
+        const RectanglePair* pair = std::get_if<RectanglePair>(&next);
         const SsimMomentsTriple moments = MeasureSsimMoments(
             pair->first_a, pair->first_b, pair->width, pair->height, pair->pitch, false);
         sums.y += SsimFromMoments(moments.y);
@@ -49,7 +50,8 @@ std::optional<std::string> MeasureSsimRangeLine(int32_t frame_count,
     }
     const double elapsed_ms = stopwatch.Stop();
     const double frames = static_cast<double>(frame_count);
-    return ComposeSsimLine({sums.y / frames, sums.cb / frames, sums.cr / frames}, elapsed_ms);
+    return {std::nullopt, frame_count,
+            ComposeSsimLine({sums.y / frames, sums.cb / frames, sums.cr / frames}, elapsed_ms)};
 }
 
 std::string MeasureSsimLine(const RectanglePair& pair, bool parallel) {

@@ -1,4 +1,3 @@
-#include <optional>
 #include <string>
 
 #include "measure_line.h"
@@ -14,6 +13,26 @@ bool FrameHoldsRegions(const RegionSettings& settings, int32_t width, int32_t he
     return width <= pitch && RegionsFit(settings, width, height);
 }
 
+// Esc, the user's way out of a long range. The key's state is read directly: the host's
+// thread must not pump messages inside the callback. A key already down when the
+// measurement begins counts only once it has been seen up, so that the Esc of some
+// earlier action does not end the measurement.
+class EscapeKey {
+public:
+    EscapeKey() : held_from_before_(IsDown()) {}
+
+    bool Pressed() {
+        const bool down = IsDown();
+        if (!down) held_from_before_ = false;
+        return down && !held_from_before_;
+    }
+
+private:
+    static bool IsDown() { return (GetAsyncKeyState(VK_ESCAPE) & 0x8000) != 0; }
+
+    bool held_from_before_;
+};
+
 }  // namespace
 
 RangeOutcome MeasureFrameRange(host::FilterRegistration& registration,
@@ -26,12 +45,14 @@ RangeOutcome MeasureFrameRange(host::FilterRegistration& registration,
         return RangeOutcome::Completed;
     }
 
+    EscapeKey escape;
     host::SetTitle(registration, PROGRESS_TEXT);
     host::HostServices& services = *registration.services;
     services.ReserveFrameCache(&registration, job.max_width, job.height, RANGE_CACHE_FRAMES,
                                0);
 
-    const auto frame = [&](int32_t index) -> std::optional<RectanglePair> {
+    const auto frame = [&](int32_t index) -> RangeFrame {
+        if (escape.Pressed()) return RangeStop::Cancelled;
         // The host writes the frame's size here rather than into the job, whose size
         // stays that of the current picture.
         int32_t width = 0;
@@ -39,19 +60,26 @@ RangeOutcome MeasureFrameRange(host::FilterRegistration& registration,
         const PixelYC* const picture = services.FetchFilteredFrame(
             &registration, job.edit_handle, settings.range_start + index, &width, &height);
         if (picture == nullptr || !FrameHoldsRegions(settings, width, height, job.max_width)) {
-            return std::nullopt;
+            return RangeStop::FrameMissing;
         }
         return RegionPair(picture, job.max_width, settings);
     };
-    const std::optional<std::string> line =
+    const RangeMeasurement measured =
         settings.kind == host::MEASURE_PSNR
             ? MeasurePsnrRangeLine(settings.FrameCount(), frame)
             : MeasureSsimRangeLine(settings.FrameCount(), frame);
-    if (!line) {
+    if (measured.stop == RangeStop::FrameMissing) {
         host::ShowErrorBox(host::FRAME_ERROR_TEXT);
         return RangeOutcome::FetchFailed;
     }
-    host::SetTitle(registration, line->c_str());
+    if (measured.stop == RangeStop::Cancelled) {
+        const std::string stopped = std::string(STOPPED_TEXT) + " (" +
+                                    std::to_string(measured.frames_measured) + "/" +
+                                    std::to_string(settings.FrameCount()) + ")";
+        host::SetTitle(registration, stopped.c_str());
+        return RangeOutcome::Stopped;
+    }
+    host::SetTitle(registration, measured.line.c_str());
     return RangeOutcome::Completed;
 }
 

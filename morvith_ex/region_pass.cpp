@@ -71,7 +71,8 @@ int32_t RunRegionPass(host::FilterRegistration& registration, const host::FrameJ
         return 1;
     }
     if (settings.average) {
-        if (MeasureFrameRange(registration, job, settings) == RangeOutcome::FetchFailed) {
+        // Neither a failed fetch nor a stop leaves a result to outline.
+        if (MeasureFrameRange(registration, job, settings) != RangeOutcome::Completed) {
             return 1;
         }
     } else {
@@ -85,6 +86,7 @@ int32_t RunRegionPass(host::FilterRegistration& registration, const host::FrameJ
 
 const char DISPLAY_NAME[] = "Morvith ex";
 const char PROGRESS_TEXT[] = "計算中...";
+const char STOPPED_TEXT[] = "中断";
 
 RegionSettings ReadRegionSettings(const host::FilterRegistration& registration) {
     const auto slider = [&](int index) { return host::Slider(registration, index); };

@@ -15,6 +15,7 @@ inline constexpr int32_t RANGE_CACHE_FRAMES = 10;
 
 extern const char DISPLAY_NAME[];
 extern const char PROGRESS_TEXT[];  // the title while a frame range is measured
+extern const char STOPPED_TEXT[];   // the title after Esc, before " (measured/frames)"
 
 // The controls, read once per call so that every step sees the same values.
 struct RegionSettings {
@@ -49,9 +50,10 @@ RectanglePair RegionPair(const PixelYC* picture, int32_t pitch, const RegionSett
 // One-sample white borders inside both rectangles, which must fit the picture.
 void DrawRegionOutlines(PixelYC* picture, int32_t pitch, const RegionSettings& settings);
 
-enum class RangeOutcome { Completed, FetchFailed };
+enum class RangeOutcome { Completed, FetchFailed, Stopped };
 
-// Pooled PSNR or mean SSIM over range_start..range_end; sets the title.
+// Pooled PSNR or mean SSIM over range_start..range_end; sets the title. Esc pressed while
+// it runs stops it before the next fetch.
 RangeOutcome MeasureFrameRange(host::FilterRegistration& registration,
                                const host::FrameJob& job, const RegionSettings& settings);
 

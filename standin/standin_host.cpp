@@ -47,6 +47,41 @@ std::string TextOf(HWND window) {
     return text;
 }
 
+// The slot of the module's import address table through which it calls `function` of
+// `dll` (imported by name), or null.
+void** FindImportSlot(HMODULE module, const char* dll, const char* function) {
+    auto* base = reinterpret_cast<unsigned char*>(module);
+    const auto* dos = reinterpret_cast<const IMAGE_DOS_HEADER*>(base);
+    const auto* nt = reinterpret_cast<const IMAGE_NT_HEADERS32*>(base + dos->e_lfanew);
+    const IMAGE_DATA_DIRECTORY& imports = nt->OptionalHeader.DataDirectory[IMAGE_DIRECTORY_ENTRY_IMPORT];
+    if (imports.VirtualAddress == 0) return nullptr;
+    for (auto* descriptor = reinterpret_cast<const IMAGE_IMPORT_DESCRIPTOR*>(base + imports.VirtualAddress);
+         descriptor->Name != 0; ++descriptor) {
+        if (_stricmp(reinterpret_cast<const char*>(base + descriptor->Name), dll) != 0) continue;
+        const auto* names = reinterpret_cast<const IMAGE_THUNK_DATA32*>(
+            base + (descriptor->OriginalFirstThunk != 0 ? descriptor->OriginalFirstThunk : descriptor->FirstThunk));
+        auto** slots = reinterpret_cast<void**>(base + descriptor->FirstThunk);
+        for (; names->u1.AddressOfData != 0; ++names, ++slots) {
+            if (IMAGE_SNAP_BY_ORDINAL32(names->u1.Ordinal)) continue;
+            const auto* by_name = reinterpret_cast<const IMAGE_IMPORT_BY_NAME*>(base + names->u1.AddressOfData);
+            if (std::strcmp(reinterpret_cast<const char*>(by_name->Name), function) == 0) return slots;
+        }
+    }
+    return nullptr;
+}
+
+void WriteSlot(void** slot, void* value) {
+    DWORD protection;
+    VirtualProtect(slot, sizeof *slot, PAGE_READWRITE, &protection);
+    *slot = value;
+    VirtualProtect(slot, sizeof *slot, protection, &protection);
+}
+
+SHORT WINAPI ScriptedGetAsyncKeyState(int key) {
+    StandInHost* host = Internals::current;
+    return host == nullptr ? 0 : Internals::EscapeKeyState(*host, key);
+}
+
 // --- the services: cdecl, called from the plug-in's (realigned) stack ---
 
 MORVITH_HOST_CALLBACK int32_t ServiceIsSavingOutput(void* edit_handle);
@@ -141,6 +176,16 @@ StandInHost::StandInHost(const std::string& module_path, Clip clip) : module_pat
         if (module_ == nullptr)
             throw std::runtime_error("stand-in host: cannot load " + module_path + " (error " +
                                      std::to_string(GetLastError()) + ")");
+        // Tests decide when Esc is down: synthesised input need not reach the key state
+        // under Wine's null display driver.
+        key_state_slot_ = FindImportSlot(module_, "user32.dll", "GetAsyncKeyState");
+        if (key_state_slot_ != nullptr) {
+            system_key_state_ = *key_state_slot_ != reinterpret_cast<void*>(ScriptedGetAsyncKeyState)
+                                    ? *key_state_slot_
+                                    : reinterpret_cast<void*>(
+                                          GetProcAddress(GetModuleHandleA("user32.dll"), "GetAsyncKeyState"));
+            RouteKeyStateImport(KeyStateSource::Scripted);
+        }
         registration_ = CallGetFilterTable();
         if (registration_ == nullptr) throw std::runtime_error("stand-in host: GetFilterTable returned null");
 
@@ -179,6 +224,7 @@ StandInHost::StandInHost(const std::string& module_path, Clip clip) : module_pat
             Internals::CallWindowCallback(*this, window_, host::WINDOW_SETUP_MESSAGE, 0, 0);
     } catch (...) {
         if (window_ != nullptr) DestroyWindow(window_);
+        RouteKeyStateImport(KeyStateSource::System);
         if (module_ != nullptr) FreeLibrary(module_);
         ReleaseModalHook();
         if (Internals::current == this) Internals::current = nullptr;
@@ -191,12 +237,30 @@ StandInHost::~StandInHost() {
     if (registration_->window_callback != nullptr)
         Internals::CallWindowCallback(*this, window_, host::WINDOW_TEARDOWN_MESSAGE, 0, 0);
     DestroyWindow(window_);
+    // The module may stay loaded (another holder, or its own threads): leave it the system's function.
+    RouteKeyStateImport(KeyStateSource::System);
     FreeLibrary(module_);
     ReleaseModalHook();
     if (Internals::current == this) Internals::current = nullptr;
 }
 
 void StandInHost::MakeCurrent() { Internals::current = this; }
+
+void StandInHost::RouteKeyStateImport(KeyStateSource source) {
+    if (key_state_slot_ == nullptr) return;
+    WriteSlot(key_state_slot_, source == KeyStateSource::Scripted ? reinterpret_cast<void*>(ScriptedGetAsyncKeyState)
+                                                                    : system_key_state_);
+}
+
+SHORT StandInHost::Internals::EscapeKeyState(StandInHost& host, int key) {
+    if (key != VK_ESCAPE) return 0;
+    const int32_t fetched = host.fetches_in_call_;
+    host.escape_reads_.push_back(fetched);
+    const bool down = std::any_of(host.escape_holds_.begin(), host.escape_holds_.end(), [&](const KeyHold& hold) {
+        return hold.from_fetch <= fetched && fetched < hold.until_fetch;
+    });
+    return down ? static_cast<SHORT>(0x8000) : 0;
+}
 
 FilterRegistration* StandInHost::CallGetFilterTable() {
     using GetFilterTableFunction = FilterRegistration*(__stdcall*)();
@@ -270,6 +334,9 @@ FrameResult StandInHost::ProcessFrame(int frame_index) {
     job->unused_24 = 0xA5A50024u;
     for (uint32_t& word : job->unused_32) word = 0xA5A50032u + 4 * static_cast<uint32_t>(&word - job->unused_32);
     fetched_intact_ = true;
+    fetches_in_call_ = 0;
+    escape_reads_.clear();
+    RouteKeyStateImport(key_state_source_);
 
     const uint32_t arguments[2] = {reinterpret_cast<uint32_t>(registration_), reinterpret_cast<uint32_t>(job)};
     processing_ = true;
@@ -298,6 +365,7 @@ FrameResult StandInHost::ProcessFrame(int frame_index) {
             }
     result.spare_after = CopyOut(spare.data(), max_width, clip_.max_height, max_width);
     result.title = WindowTitle();
+    result.escape_reads = escape_reads_;
     for (const FetchedFrame& fetched : fetched_) ReleaseFetchedFrame(fetched);
     fetched_.clear();
     result.fetched_frames_intact = fetched_intact_;
@@ -335,6 +403,7 @@ void StandInHost::ClearLog() {
 }
 
 PixelYC* StandInHost::Fetch(int32_t frame, int32_t* width, int32_t* height) {
+    ++fetches_in_call_;
     if (frame < 0 || frame >= clip_.frame_count() || !clip_.frames[frame]) return nullptr;
     const Picture& source = *clip_.frames[frame];
     auto picture = std::make_unique<testing::GuardedPicture>(source.width, source.height, clip_.max_width,

@@ -4,13 +4,15 @@
 // it for tests and for the command-line program. It hands the plug-in guard-page
 // pictures of a built-in or test-made clip, calls its callbacks on a deliberately
 // misaligned stack as the MSVC-built host does, records every service call, and answers
-// the plug-in's message boxes and open-file dialogs from the test's instructions.
+// the plug-in's message boxes and open-file dialogs from the test's instructions, and
+// holds the Esc key down when the test says.
 //
 // Everything runs on the thread that created the host; one host is active at a time
 // (the most recent one to be created or called).
 
 #include <windows.h>
 
+#include <climits>
 #include <cstdint>
 #include <deque>
 #include <memory>
@@ -190,6 +192,20 @@ struct FrameResult {
     bool work_gaps_intact = true;           // samples between width and max_width of each row untouched
     Picture spare_after;                    // the spare buffer after the call, max_width x max_height
     std::string title;                      // the settings window's title after the call
+    std::vector<int32_t> escape_reads;      // each read of the Esc key: the frames fetched before it
+};
+
+// The Esc key held down while the number of frames fetched so far in a ProcessFrame call
+// lies in [from_fetch, until_fetch): from 0, it is held from before the call.
+struct KeyHold {
+    int32_t from_fetch = 0;
+    int32_t until_fetch = INT32_MAX;
+};
+
+// Where the module's GetAsyncKeyState import leads.
+enum class KeyStateSource {
+    Scripted,  // the host answers from the test's key holds, without a system call
+    System,    // the system's own function, as the module imported it
 };
 
 // How TypeIntoControl delivers the text.
@@ -249,6 +265,11 @@ public:
     // Every message forwarded to the window callback so far, the setup message first.
     const std::vector<WindowMessageRecord>& window_messages() const { return window_messages_; }
 
+    // The keyboard as the plug-in reads it through GetAsyncKeyState: the test's holds of
+    // Esc (every other key is up), or the system's key state.
+    void ScriptEscapeKey(std::vector<KeyHold> holds) { escape_holds_ = std::move(holds); }
+    void SetKeyStateSource(KeyStateSource source) { key_state_source_ = source; }
+
     // Service behaviour.
     void SetSavingOutput(bool saving) { saving_output_ = saving; }
     void SetFilterIsEnabledResult(int32_t result) { filter_is_enabled_result_ = result; }
@@ -292,6 +313,7 @@ private:
     int32_t LoadImage(PixelYC* destination, const char* file_name, int32_t* width, int32_t* height,
                       int32_t flags);
     uint64_t NextSequence() { return ++sequence_; }
+    void RouteKeyStateImport(KeyStateSource source);
 
     std::string module_path_;
     HMODULE module_ = nullptr;
@@ -317,6 +339,13 @@ private:
     void ReleaseFetchedFrame(const FetchedFrame& fetched);
     std::deque<FetchedFrame> fetched_;  // handed-out frames, newest last
     bool fetched_intact_ = true;        // of the frames released during this call
+    int32_t fetches_in_call_ = 0;
+    std::vector<int32_t> escape_reads_;
+
+    std::vector<KeyHold> escape_holds_;
+    KeyStateSource key_state_source_ = KeyStateSource::Scripted;
+    void** key_state_slot_ = nullptr;     // the module's import of GetAsyncKeyState, if any
+    void* system_key_state_ = nullptr;
 
     uint64_t sequence_ = 0;
     std::vector<ServiceCall> calls_;

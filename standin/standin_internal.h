@@ -33,6 +33,7 @@ struct StandInHost::Internals {
     static PixelYC* Fetch(StandInHost& host, int32_t frame, int32_t* width, int32_t* height) {
         return host.Fetch(frame, width, height);
     }
+    static SHORT EscapeKeyState(StandInHost& host, int key);
     static int32_t Load(StandInHost& host, PixelYC* destination, const char* name, int32_t* width,
                         int32_t* height, int32_t flags) {
         return host.LoadImage(destination, name, width, height, flags);

@@ -24,6 +24,7 @@ inline constexpr char MODULE_PATH[] = MORVITH_EX_MODULE;
 
 inline constexpr char DISPLAY_NAME[] = "Morvith ex";
 inline constexpr char PROGRESS_TEXT[] = "\x8C" "v\x8E" "Z\x92\x86...";
+inline constexpr char STOPPED_TEXT[] = "\x92\x86\x92" "f";  // followed by " (measured/frames)"
 inline constexpr char FRAME_ERROR_TEXT[] =
     "\x83t\x83\x8C\x81[\x83\x80\x82\xAA\x93\xC7\x82\xDD\x8D\x9E\x82\xDF\x82\xDC\x82\xB9\x82\xF1"
     "\x82\xC5\x82\xB5\x82\xBD\x81\x42";

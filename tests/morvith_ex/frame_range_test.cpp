@@ -193,6 +193,101 @@ TEST_F(ExFrameRange, TheJobKeepsTheSizeOfTheCurrentPicture) {
     EXPECT_TRUE(SamePicture(WithOutlines(Frame(0), controls), result.work_after));
 }
 
+// Esc: read once as the range begins and once before every fetch (the frames fetched
+// before each read are listed), and a press ends the range where it is.
+constexpr int32_t HELD = INT32_MAX;
+std::vector<int32_t> ReadsBeforeFetches(int32_t frames) {
+    std::vector<int32_t> reads{0};
+    for (int32_t i = 0; i < frames; ++i) reads.push_back(i);
+    return reads;
+}
+
+TEST_F(ExFrameRange, EscStopsTheRangeBeforeTheNextFetchAndDropsTheSums) {
+    for (const int32_t kind : {1, 2}) {
+        SCOPED_TRACE(kind);
+        Controls controls = RANGE;
+        controls.kind = kind;
+        host_.ScriptEscapeKey({{2, 3}});  // down for the check before the third fetch only
+        TitleHistory titles(host_);
+        const standin::FrameResult result = Run(controls);
+
+        EXPECT_EQ(result.returned, 1);
+        EXPECT_EQ(result.title, STOPPED_TEXT + std::string(" (2/5)"));
+        ASSERT_EQ(titles.entries().size(), 3u);
+        EXPECT_EQ(titles.entries()[1].text, PROGRESS_TEXT);
+        const std::vector<standin::ServiceCall> fetches = host_.CallsOf(Service::FetchFilteredFrame);
+        ASSERT_EQ(fetches.size(), 2u);
+        EXPECT_EQ(fetches.back().frame, 2);
+        EXPECT_EQ(result.escape_reads, ReadsBeforeFetches(3));
+        EXPECT_TRUE(host_.message_boxes().empty());
+        EXPECT_TRUE(SamePicture(Frame(0), result.work_after));
+        EXPECT_TRUE(result.work_gaps_intact);
+    }
+    // Unpressed, the same range reads the key before every one of its fetches and completes.
+    host_.ScriptEscapeKey({});
+    const standin::FrameResult result = Run(RANGE);
+    EXPECT_EQ(result.escape_reads, ReadsBeforeFetches(5));
+    EXPECT_TRUE(IsResultLine(result.title, ""));
+}
+
+TEST_F(ExFrameRange, EscHeldFromBeforeTheRangeCountsOnlyOncePressedAgain) {
+    host_.ScriptEscapeKey({});
+    const std::string unpressed = Run(RANGE).title;
+    for (const std::vector<standin::KeyHold>& holds :
+         {std::vector<standin::KeyHold>{{0, HELD}}, std::vector<standin::KeyHold>{{0, 2}}}) {
+        host_.ScriptEscapeKey(holds);
+        const standin::FrameResult result = Run(RANGE);
+        EXPECT_EQ(host_.CallsOf(Service::FetchFilteredFrame).size(), 5u);
+        EXPECT_EQ(result.title.substr(0, result.title.rfind(' ')), unpressed.substr(0, unpressed.rfind(' ')));
+        EXPECT_TRUE(SamePicture(WithOutlines(Frame(0), RANGE), result.work_after));
+    }
+    host_.ScriptEscapeKey({{0, 2}, {3, HELD}});  // released, then pressed again
+    EXPECT_EQ(Run(RANGE).title, STOPPED_TEXT + std::string(" (3/5)"));
+    EXPECT_EQ(host_.CallsOf(Service::FetchFilteredFrame).size(), 3u);
+
+    // A one-frame range has no check after its one fetch: only a key held from before could be seen.
+    Controls one = RANGE;
+    one.range_start = one.range_end = 4;
+    host_.ScriptEscapeKey({{0, HELD}});
+    const standin::FrameResult result = Run(one);
+    EXPECT_EQ(result.escape_reads, ReadsBeforeFetches(1));
+    EXPECT_TRUE(IsResultLine(result.title, PsnrValues({ENDLESS, ENDLESS, ENDLESS})));
+}
+
+TEST_F(ExFrameRange, EscBeforeAFrameTheHostCannotDeliverStopsWithoutABox) {
+    std::vector<std::optional<Picture>> frames;
+    for (int i = 0; i < 7; ++i) frames.push_back(FrameWithOffset(400 + i, 0));
+    frames[3].reset();
+    host_.SetClip(ClipOf(std::move(frames)));
+
+    host_.ScriptEscapeKey({{1, HELD}});
+    standin::FrameResult result = Run(RANGE);
+    EXPECT_EQ(result.title, STOPPED_TEXT + std::string(" (1/5)"));
+    EXPECT_EQ(host_.CallsOf(Service::FetchFilteredFrame).size(), 1u);
+    EXPECT_TRUE(host_.message_boxes().empty());
+    EXPECT_TRUE(SamePicture(Frame(0), result.work_after));
+
+    // Pressed after the failed fetch (frame 3, the third): the failure ends the range first.
+    host_.ScriptEscapeKey({{3, HELD}});
+    result = Run(RANGE);
+    EXPECT_EQ(result.title, PROGRESS_TEXT);
+    EXPECT_EQ(host_.message_boxes().size(), 1u);
+    EXPECT_EQ(result.escape_reads, ReadsBeforeFetches(3));
+}
+
+TEST_F(ExFrameRange, OnlyARangeThatFetchesReadsTheKey) {
+    host_.ScriptEscapeKey({{0, HELD}});
+    Controls single = RANGE;
+    single.average = 0;
+    Controls nothing = RANGE;
+    nothing.kind = 0;
+    for (const Controls& controls : {single, nothing}) {
+        const standin::FrameResult result = Run(controls);
+        EXPECT_TRUE(result.escape_reads.empty());
+        EXPECT_TRUE(SamePicture(WithOutlines(Frame(0), RANGE), result.work_after));
+    }
+}
+
 // A host of the test's own that hands out one picture for every frame, so that a long range
 // costs no copying: 16500 frames of 1024 x 256 sample pairs at the extremes of the 16-bit
 // range pool 1.86e19 per channel, past 2^64 (1.84e19).
