@@ -70,6 +70,7 @@ Picture VideoPicture(int width, int height, uint32_t seed, const Picture* base) 
 struct Run {
     std::string name;
     StandInHost* host;
+    int frame;  // the current frame's index in the host's clip
     std::vector<std::pair<int, int>> sliders;
     std::vector<std::pair<int, int>> checkboxes;
     RectanglePair read;
@@ -106,7 +107,7 @@ void RunOnce(Run& run) {
     for (auto [index, value] : run.checkboxes) run.host->SetCheckbox(index, value);
     run.host->SetKeyStateSource(run.key_state);
     const auto start = Clock::now();
-    const standin::FrameResult result = run.host->ProcessFrame(0);
+    const standin::FrameResult result = run.host->ProcessFrame(run.frame);
     run.wall_ms.push_back(std::chrono::duration<double, std::milli>(Clock::now() - start).count());
     run.title_ms.push_back(TitleMilliseconds(result.title));
 }
@@ -132,55 +133,57 @@ int main(int argc, char** argv) {
     for (int i = 3; i < argc; ++i)
         if (std::strcmp(argv[i], "--reps") == 0 && i + 1 < argc) reps = std::max(1, std::atoi(argv[++i]));
 
+    std::printf("| module, pictures | plain read ms | title ms | x read | ProcessFrame ms, host copies included |\n");
+    std::printf("|---|---:|---:|---:|---:|\n");
     // morvith: frame 0 against frame 1; morvith_ex: rectangles of the two frames side by side.
-    const Pictures full_hd(1920, 1080);
-    const Pictures four_k(3840, 2160);
-    StandInHost morvith_full_hd(standin::HostPath(argv[1]), standin::MakeClip({full_hd.first, full_hd.second}));
-    StandInHost morvith_four_k(standin::HostPath(argv[1]), standin::MakeClip({four_k.first, four_k.second}));
-    StandInHost ex_host(standin::HostPath(argv[2]), standin::MakeClip({full_hd.side_by_side}));
+    // One size at a time, with one host per module: a second host of the same module would
+    // take over its one registration.
+    for (const auto& [width, height] : {std::pair{1920, 1080}, std::pair{3840, 2160}}) {
+        const Pictures pictures(width, height);
+        StandInHost morvith_host(standin::HostPath(argv[1]), standin::MakeClip({pictures.first, pictures.second}));
+        std::optional<StandInHost> ex_host;
+        if (width == 1920) ex_host.emplace(standin::HostPath(argv[2]), standin::MakeClip({pictures.side_by_side}));
 
-    std::vector<Run> runs;
-    for (int kind : {1, 2}) {
-        const char* measure = kind == 1 ? "PSNR" : "SSIM";
-        for (const Pictures* pictures : {&full_hd, &four_k}) {
-            const int width = pictures->first.width, height = pictures->first.height;
+        std::vector<Run> runs;
+        for (int kind : {1, 2}) {
+            const char* measure = kind == 1 ? "PSNR" : "SSIM";
             for (int multithread : {0, 1})
                 runs.push_back({Name("morvith %s, %dx%d frames%s", measure, width, height,
                                      multithread ? ", multithread" : ""),
-                                pictures == &full_hd ? &morvith_full_hd : &morvith_four_k,
+                                &morvith_host,
+                                0,
                                 {{0, kind}, {1, 1}},
                                 {{0, multithread}},
-                                {pictures->first.samples.data(), pictures->second.samples.data(), width, height, width},
+                                {pictures.first.samples.data(), pictures.second.samples.data(), width, height, width},
                                 {}, {}, {}});
+            if (!ex_host) continue;
+            for (auto [ex_width, ex_height] : {std::pair{1920, 1080}, std::pair{640, 480}}) {
+                const Picture& picture = pictures.side_by_side;
+                runs.push_back({Name("morvith_ex %s, %dx%d rectangles", measure, ex_width, ex_height, ""),
+                                &*ex_host,
+                                0,
+                                {{0, kind}, {1, ex_width}, {2, ex_height}, {3, 0}, {4, 0}, {5, 1920}, {6, 0}},
+                                {{1, 0}},
+                                {&picture.at(0, 0), &picture.at(1920, 0), ex_width, ex_height, picture.width},
+                                {}, {}, {}});
+            }
         }
-        for (auto [width, height] : {std::pair{1920, 1080}, std::pair{640, 480}}) {
-            const Picture& picture = full_hd.side_by_side;
-            runs.push_back({Name("morvith_ex %s, %dx%d rectangles", measure, width, height, ""),
-                            &ex_host,
-                            {{0, kind}, {1, width}, {2, height}, {3, 0}, {4, 0}, {5, 1920}, {6, 0}},
-                            {{1, 0}},
-                            {&picture.at(0, 0), &picture.at(1920, 0), width, height, picture.width},
-                            {}, {}, {}});
-        }
-    }
 
-    for (int rep = 0; rep < reps; ++rep) {
-        for (Run& run : runs) {
-            const auto start = Clock::now();
-            sink = ReadBoth(run.read.first_a, run.read.first_b, run.read.width, run.read.height, run.read.pitch,
-                            false);
-            run.read_ms.push_back(std::chrono::duration<double, std::milli>(Clock::now() - start).count());
-            RunOnce(run);
+        for (int rep = 0; rep < reps; ++rep) {
+            for (Run& run : runs) {
+                const auto start = Clock::now();
+                sink = ReadBoth(run.read.first_a, run.read.first_b, run.read.width, run.read.height,
+                                run.read.pitch, false);
+                run.read_ms.push_back(std::chrono::duration<double, std::milli>(Clock::now() - start).count());
+                RunOnce(run);
+            }
         }
-    }
-
-    std::printf("| module, pictures | plain read ms | title ms | x read | ProcessFrame ms, host copies included |\n");
-    std::printf("|---|---:|---:|---:|---:|\n");
-    for (const Run& run : runs) {
-        const double read = Median(run.read_ms);
-        const double title = Median(run.title_ms);
-        std::printf("| %s | %.3f | %.3f | %.2f | %.3f |\n", run.name.c_str(), read, title, title / read,
-                    Median(run.wall_ms));
+        for (const Run& run : runs) {
+            const double read = Median(run.read_ms);
+            const double title = Median(run.title_ms);
+            std::printf("| %s | %.3f | %.3f | %.2f | %.3f |\n", run.name.c_str(), read, title, title / read,
+                        Median(run.wall_ms));
+        }
     }
 
     // A range of 16 frames of two 640 x 360 halves: small frames, so that the check weighs
@@ -204,6 +207,7 @@ int main(int argc, char** argv) {
                                   ? "Esc read from the system before each fetch"
                                   : "key-state import answered by the host (no system call)",
                               &range_host,
+                              0,
                               {{0, 1}, {1, 640}, {2, 360}, {3, 0}, {4, 0}, {5, 640}, {6, 0}, {7, 0}, {8, 15}},
                               {{0, 1}, {1, 0}},
                               {},
