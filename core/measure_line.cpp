@@ -6,7 +6,7 @@
 
 namespace morvith {
 
-std::string MeasurePsnrLine(const RectanglePair& pair, bool parallel, PsnrForm form) {
+ResultLine MeasurePsnrLine(const RectanglePair& pair, bool parallel, PsnrForm form) {
     Stopwatch stopwatch;
     stopwatch.Start();
     const SquaredErrorTriple sse = SumSquaredError(pair.first_a, pair.first_b, pair.width,
@@ -15,8 +15,7 @@ std::string MeasurePsnrLine(const RectanglePair& pair, bool parallel, PsnrForm f
     return ComposePsnrLine(ReadPsnr(sse, pair.width * pair.height, 1, form), elapsed_ms);
 }
 
-std::optional<std::string> MeasurePsnrRangeLine(int32_t frame_count,
-                                                const RangeFrameSource& frame) {
+std::optional<ResultLine> MeasurePsnrRangeLine(int32_t frame_count, RangeFrameSource frame) {
     Stopwatch stopwatch;
     stopwatch.Start();
     PooledSquaredErrorTriple pool;
@@ -33,8 +32,7 @@ std::optional<std::string> MeasurePsnrRangeLine(int32_t frame_count,
                            elapsed_ms);
 }
 
-std::optional<std::string> MeasureSsimRangeLine(int32_t frame_count,
-                                                const RangeFrameSource& frame) {
+std::optional<ResultLine> MeasureSsimRangeLine(int32_t frame_count, RangeFrameSource frame) {
     Stopwatch stopwatch;
     stopwatch.Start();
     ChannelTriple<double> sums;
@@ -52,7 +50,7 @@ std::optional<std::string> MeasureSsimRangeLine(int32_t frame_count,
     return ComposeSsimLine({sums.y / frames, sums.cb / frames, sums.cr / frames}, elapsed_ms);
 }
 
-std::string MeasureSsimLine(const RectanglePair& pair, bool parallel) {
+ResultLine MeasureSsimLine(const RectanglePair& pair, bool parallel) {
     Stopwatch stopwatch;
     stopwatch.Start();
     const SsimMomentsTriple moments = MeasureSsimMoments(pair.first_a, pair.first_b, pair.width,

@@ -18,85 +18,87 @@ bool IsDigit(char c) { return c >= '0' && c <= '9'; }
 // decimal point of whatever locale the host process has set. So only its digits and
 // exponent are taken, from exponent notation with six significant digits, and the general
 // notation is laid out here: the fixed form to that many digits has the same digits.
-std::string FormatMeasure(double value) {
+MeasureText FormatMeasure(double value) {
+    MeasureText text;
     char converted[32];
     const int length = std::snprintf(converted, sizeof converted, "%.*e",
                                      kSignificantDigits - 1, value);
-    if (length <= 0 || length >= static_cast<int>(sizeof converted)) return {};
+    if (length <= 0 || length >= static_cast<int>(sizeof converted)) return text;
     const char* in = converted;
     const bool negative = *in == '-';
     if (negative) ++in;
-    // Infinities and NaNs have no decimal point to take out.
-    if (!IsDigit(*in)) return converted;
+    if (!IsDigit(*in)) {  // infinities and NaNs have no decimal point to take out
+        text.Append(converted);
+        return text;
+    }
 
     char digits[kSignificantDigits];
     int digit_count = 0;
     for (; *in != 'e' && *in != '\0'; ++in) {
         if (IsDigit(*in) && digit_count < kSignificantDigits) digits[digit_count++] = *in;
     }
-    if (*in != 'e' || digit_count != kSignificantDigits) return {};
+    if (*in != 'e' || digit_count != kSignificantDigits) return text;
     ++in;
     const bool negative_exponent = *in == '-';
     if (*in == '-' || *in == '+') ++in;
-    int exponent = 0;
-    for (; IsDigit(*in); ++in) exponent = exponent * 10 + (*in - '0');
-    if (negative_exponent) exponent = -exponent;
+    int magnitude = 0;
+    for (; IsDigit(*in); ++in) magnitude = magnitude * 10 + (*in - '0');
+    const int exponent = negative_exponent ? -magnitude : magnitude;
 
     int kept = kSignificantDigits;  // trailing zeros of the fraction are dropped
     while (kept > 1 && digits[kept - 1] == '0') --kept;
-
-    char text[32];
-    char* out = text;
-    if (negative) *out++ = '-';
     const auto put_digits = [&](int from, int to) {
-        for (int i = from; i < to; ++i) *out++ = digits[i];
+        text.Append(std::string_view(digits + from, static_cast<size_t>(to - from)));
     };
+
+    if (negative) text.Append('-');
     if (exponent < -4 || exponent >= kSignificantDigits) {
-        *out++ = digits[0];
+        put_digits(0, 1);
         if (kept > 1) {
-            *out++ = '.';
+            text.Append('.');
             put_digits(1, kept);
         }
-        *out++ = 'e';
-        *out++ = negative_exponent ? '-' : '+';
-        const int magnitude = negative_exponent ? -exponent : exponent;
-        if (magnitude >= 100) *out++ = static_cast<char>('0' + magnitude / 100);
-        *out++ = static_cast<char>('0' + magnitude / 10 % 10);
-        *out++ = static_cast<char>('0' + magnitude % 10);
+        text.Append(negative_exponent ? "e-" : "e+");
+        if (magnitude >= 100) text.Append(static_cast<char>('0' + magnitude / 100));
+        text.Append(static_cast<char>('0' + magnitude / 10 % 10));
+        text.Append(static_cast<char>('0' + magnitude % 10));
     } else if (exponent >= 0) {
         put_digits(0, exponent + 1);
         if (kept > exponent + 1) {
-            *out++ = '.';
+            text.Append('.');
             put_digits(exponent + 1, kept);
         }
     } else {
-        *out++ = '0';
-        *out++ = '.';
-        for (int i = -1; i > exponent; --i) *out++ = '0';
+        text.Append("0.");
+        for (int i = -1; i > exponent; --i) text.Append('0');
         put_digits(0, kept);
     }
-    return std::string(text, out);
+    return text;
 }
 
-std::string ComposePsnrLine(const PsnrReadingTriple& readings, double elapsed_ms) {
-    std::string line;
+ResultLine ComposePsnrLine(const PsnrReadingTriple& readings, double elapsed_ms) {
+    ResultLine line;
     for (const PsnrReading& reading : {readings.y, readings.cb, readings.cr}) {
-        line += reading.infinite ? kInfinity : FormatMeasure(reading.decibels);
-        line += "dB ";
+        if (reading.infinite) {
+            line.Append(kInfinity);
+        } else {
+            line.Append(FormatMeasure(reading.decibels));
+        }
+        line.Append("dB ");
     }
-    line += FormatMeasure(elapsed_ms);
-    line += "[ms]";
+    line.Append(FormatMeasure(elapsed_ms));
+    line.Append("[ms]");
     return line;
 }
 
-std::string ComposeSsimLine(const ChannelTriple<double>& values, double elapsed_ms) {
-    std::string line;
+ResultLine ComposeSsimLine(const ChannelTriple<double>& values, double elapsed_ms) {
+    ResultLine line;
     for (double value : {values.y, values.cb, values.cr}) {
-        line += FormatMeasure(value);
-        line += ' ';
+        line.Append(FormatMeasure(value));
+        line.Append(' ');
     }
-    line += FormatMeasure(elapsed_ms);
-    line += "[ms]";
+    line.Append(FormatMeasure(elapsed_ms));
+    line.Append("[ms]");
     return line;
 }
 

@@ -40,19 +40,25 @@ inline void Accumulate(CentredSums& into, const CentredSums& from) {
     into.ab_cr += from.ab_cr;
 }
 
+// Without OpenMP (a core for a module that never starts a thread) both branches below
+// run on the calling thread.
+#ifdef _OPENMP
 #pragma omp declare reduction(sum : SquaredErrorTriple : Accumulate(omp_out, omp_in)) \
     initializer(omp_priv = SquaredErrorTriple{})
 #pragma omp declare reduction(sum : SampleSums : Accumulate(omp_out, omp_in)) \
     initializer(omp_priv = SampleSums{})
 #pragma omp declare reduction(sum : CentredSums : Accumulate(omp_out, omp_in)) \
     initializer(omp_priv = CentredSums{})
+#endif
 
 // add_row(r, sums) adds row r into sums.
 template <typename Sums, typename AddRow>
 Sums SumOverRows(int height, bool parallel, const AddRow& add_row) {
     Sums sums{};
     if (parallel) {
+#ifdef _OPENMP
 #pragma omp parallel for reduction(sum : sums)
+#endif
         for (int r = 0; r < height; ++r) add_row(r, sums);
     } else {
         for (int r = 0; r < height; ++r) add_row(r, sums);

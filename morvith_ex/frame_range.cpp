@@ -1,5 +1,4 @@
 #include <optional>
-#include <string>
 
 #include "measure_line.h"
 #include "region_pass.h"
@@ -43,7 +42,7 @@ RangeOutcome MeasureFrameRange(host::FilterRegistration& registration,
         }
         return RegionPair(picture, job.max_width, settings);
     };
-    const std::optional<std::string> line =
+    const std::optional<ResultLine> line =
         settings.kind == host::MEASURE_PSNR
             ? MeasurePsnrRangeLine(settings.FrameCount(), frame)
             : MeasureSsimRangeLine(settings.FrameCount(), frame);

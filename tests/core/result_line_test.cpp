@@ -32,9 +32,9 @@ TEST(FormatMeasure, GeneralNotationWithSixSignificantDigits) {
 
 TEST(FormatMeasure, ExponentNotationKeepsTheRuntimesDigitCount) {
     // Current runtimes write two exponent digits, the system's own three.
-    const std::string large = FormatMeasure(999999.5);
+    const std::string large(FormatMeasure(999999.5));
     EXPECT_TRUE(large == "1e+06" || large == "1e+006") << large;
-    const std::string small = FormatMeasure(0.00009999);
+    const std::string small(FormatMeasure(0.00009999));
     EXPECT_TRUE(small == "9.999e-05" || small == "9.999e-005") << small;
 }
 
@@ -98,7 +98,7 @@ TEST(FormatMeasure, WritesWhatAStringStreamWrites) {
     int mismatches = 0;
     for (double value : ValuesToFormat()) {
         const std::string expected = StreamText(value);
-        const std::string text = FormatMeasure(value);
+        const std::string text(FormatMeasure(value));
         if (text != expected && ++mismatches <= 10) {
             ADD_FAILURE() << "value with bits " << std::hex
                           << std::bit_cast<uint64_t>(value) << ": \"" << text
@@ -114,7 +114,7 @@ TEST(FormatMeasure, IgnoresTheGlobalLocale) {
     };
     const std::locale previous =
         std::locale::global(std::locale(std::locale::classic(), new CommaDecimal));
-    const std::string text = FormatMeasure(38.5421354);
+    const std::string text(FormatMeasure(38.5421354));
     std::locale::global(previous);
     EXPECT_EQ(text, "38.5421");
 }
@@ -130,8 +130,8 @@ TEST(FormatMeasure, IgnoresTheProcessCLocale) {
             break;
         }
     }
-    const std::string fixed = FormatMeasure(38.5421354);
-    const std::string exponent = FormatMeasure(-1.5e-7);
+    const std::string fixed(FormatMeasure(38.5421354));
+    const std::string exponent(FormatMeasure(-1.5e-7));
     std::setlocale(LC_NUMERIC, previous.c_str());
     if (!comma) GTEST_SKIP() << "no locale with a decimal comma on this system";
     EXPECT_EQ(fixed, "38.5421");
@@ -165,7 +165,7 @@ TEST(ElapsedMilliseconds, WholeMicrosecondsTruncatedTowardZero) {
     EXPECT_EQ(FormatMeasure(ElapsedMilliseconds(-1999)), "-0.001");
     // A multiplication by the double nearest 0.001, not a division by 1000.
     EXPECT_EQ(ElapsedMilliseconds(3000), 3.0 * 0.001);
-    const std::string long_run = FormatMeasure(ElapsedMilliseconds(999999500000ll));
+    const std::string long_run(FormatMeasure(ElapsedMilliseconds(999999500000ll)));
     EXPECT_TRUE(long_run == "1e+06" || long_run == "1e+006") << long_run;
 }
 
