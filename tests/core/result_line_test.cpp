@@ -138,6 +138,16 @@ TEST(FormatMeasure, IgnoresTheProcessCLocale) {
     EXPECT_EQ(exponent, "-1.5e-07");
 }
 
+TEST(FixedText, KeepsWhatFitsAndStaysTerminated) {
+    FixedText<4> text;
+    text.Append("abc");
+    text.Append("def");
+    text.Append('g');
+    EXPECT_EQ(text, "abcd");
+    EXPECT_EQ(text.size(), 4u);
+    EXPECT_EQ(text.c_str()[4], '\0');
+}
+
 TEST(ComposeLine, PsnrWithAnInfiniteChannel) {
     const PsnrReadingTriple readings{{false, 38.5421354}, {false, 44.0123}, {true, 0.0}};
     EXPECT_EQ(ComposePsnrLine(readings, ElapsedMilliseconds(16001000)),
