@@ -6,7 +6,7 @@
 
 namespace morvith {
 
-std::string MeasurePsnrLine(const RectanglePair& pair, bool parallel, PsnrForm form) {
+ResultLine MeasurePsnrLine(const RectanglePair& pair, bool parallel, PsnrForm form) {
     Stopwatch stopwatch;
     stopwatch.Start();
     const SquaredErrorTriple sse = SumSquaredError(pair.first_a, pair.first_b, pair.width,
@@ -15,15 +15,15 @@ std::string MeasurePsnrLine(const RectanglePair& pair, bool parallel, PsnrForm f
     return ComposePsnrLine(ReadPsnr(sse, pair.width * pair.height, 1, form), elapsed_ms);
 }
 
-RangeMeasurement MeasurePsnrRangeLine(int32_t frame_count, const RangeFrameSource& frame) {
+RangeMeasurement MeasurePsnrRangeLine(int32_t frame_count, RangeFrameSource frame) {
     Stopwatch stopwatch;
     stopwatch.Start();
     PooledSquaredErrorTriple pool;
     int32_t sample_count = 0;
     for (int32_t i = 0; i < frame_count; ++i) {
         const RangeFrame next = frame(i);
-        if (const RangeStop* stop = std::get_if<RangeStop>(&next)) return {*stop, i, {}};
-        const RectanglePair* pair = std::get_if<RectanglePair>(&next);
+        if (!next.pair) return {next.stop, i, {}};
+        const std::optional<RectanglePair>& pair = next.pair;
         sample_count = pair->width * pair->height;
         AddToPool(pool, SumSquaredError(pair->first_a, pair->first_b, pair->width,
                                         pair->height, pair->pitch, false));
@@ -34,14 +34,14 @@ RangeMeasurement MeasurePsnrRangeLine(int32_t frame_count, const RangeFrameSourc
                             elapsed_ms)};
 }
 
-RangeMeasurement MeasureSsimRangeLine(int32_t frame_count, const RangeFrameSource& frame) {
+RangeMeasurement MeasureSsimRangeLine(int32_t frame_count, RangeFrameSource frame) {
     Stopwatch stopwatch;
     stopwatch.Start();
     ChannelTriple<double> sums;
     for (int32_t i = 0; i < frame_count; ++i) {
         const RangeFrame next = frame(i);
-        if (const RangeStop* stop = std::get_if<RangeStop>(&next)) return {*stop, i, {}};
-        const RectanglePair* pair = std::get_if<RectanglePair>(&next);
+        if (!next.pair) return {next.stop, i, {}};
+        const std::optional<RectanglePair>& pair = next.pair;
         const SsimMomentsTriple moments = MeasureSsimMoments(
             pair->first_a, pair->first_b, pair->width, pair->height, pair->pitch, false);
         sums.y += SsimFromMoments(moments.y);
@@ -54,7 +54,7 @@ RangeMeasurement MeasureSsimRangeLine(int32_t frame_count, const RangeFrameSourc
             ComposeSsimLine({sums.y / frames, sums.cb / frames, sums.cr / frames}, elapsed_ms)};
 }
 
-std::string MeasureSsimLine(const RectanglePair& pair, bool parallel) {
+ResultLine MeasureSsimLine(const RectanglePair& pair, bool parallel) {
     Stopwatch stopwatch;
     stopwatch.Start();
     const SsimMomentsTriple moments = MeasureSsimMoments(pair.first_a, pair.first_b, pair.width,

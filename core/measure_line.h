@@ -4,30 +4,51 @@
 // covers the passes only, the conversion and the composition of the text come after.
 
 #include <cstdint>
-#include <functional>
 #include <optional>
-#include <string>
-#include <variant>
 
 #include "pixel.h"
 #include "psnr.h"
+#include "result_line.h"
 
 namespace morvith {
 
-std::string MeasurePsnrLine(const RectanglePair& pair, bool parallel, PsnrForm form);
-std::string MeasureSsimLine(const RectanglePair& pair, bool parallel);
+ResultLine MeasurePsnrLine(const RectanglePair& pair, bool parallel, PsnrForm form);
+ResultLine MeasureSsimLine(const RectanglePair& pair, bool parallel);
 
 // Why a range measurement ended before its last frame: a frame that could not be had,
 // or the caller's own reason to go no further (the user asked to stop).
 enum class RangeStop { FrameMissing, Cancelled };
 
 // One frame of a range: its rectangle pair, or the end of the measurement.
-using RangeFrame = std::variant<RectanglePair, RangeStop>;
+struct RangeFrame {
+    RangeFrame(const RectanglePair& pair) : pair(pair) {}
+    RangeFrame(RangeStop stop) : stop(stop) {}
+
+    std::optional<RectanglePair> pair;
+    RangeStop stop = RangeStop::FrameMissing;  // why, when there is no pair
+};
 
 struct RangeMeasurement {
     std::optional<RangeStop> stop;  // nothing once every frame has been measured
     int32_t frames_measured = 0;
-    std::string line;               // the result line, when it did not stop
+    ResultLine line;                // the result line, when it did not stop
+};
+
+// A callable borrowed for one measurement, which must outlive it: no copy, no heap and
+// no library behind the call.
+class RangeFrameSource {
+public:
+    template <typename Source>
+    RangeFrameSource(const Source& source)
+        : source_(&source), call_([](const void* object, int32_t index) -> RangeFrame {
+              return (*static_cast<const Source*>(object))(index);
+          }) {}
+
+    RangeFrame operator()(int32_t index) const { return call_(source_, index); }
+
+private:
+    const void* source_;
+    RangeFrame (*call_)(const void* source, int32_t index);
 };
 
 // A measurement over frame_count frames, on the calling thread: frame(i) hands out the
@@ -35,8 +56,7 @@ struct RangeMeasurement {
 // measurement without a line. The stopwatch also covers every call of frame, since
 // obtaining the frames is part of what a range costs. PSNR pools the squared errors of
 // all frames (LogSum); SSIM is the mean of the per-frame values.
-using RangeFrameSource = std::function<RangeFrame(int32_t index)>;
-RangeMeasurement MeasurePsnrRangeLine(int32_t frame_count, const RangeFrameSource& frame);
-RangeMeasurement MeasureSsimRangeLine(int32_t frame_count, const RangeFrameSource& frame);
+RangeMeasurement MeasurePsnrRangeLine(int32_t frame_count, RangeFrameSource frame);
+RangeMeasurement MeasureSsimRangeLine(int32_t frame_count, RangeFrameSource frame);
 
 }  // namespace morvith

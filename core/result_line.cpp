@@ -1,7 +1,6 @@
 #include "result_line.h"
 
-#include <locale>
-#include <sstream>
+#include <cstdio>
 
 namespace morvith {
 namespace {
@@ -9,34 +8,97 @@ namespace {
 // The infinity sign in code page 932, the code page of the host window's title.
 constexpr char kInfinity[] = "\x81\x87";
 
+constexpr int kSignificantDigits = 6;
+
+bool IsDigit(char c) { return c >= '0' && c <= '9'; }
+
 }  // namespace
 
-std::string FormatMeasure(double value) {
-    std::ostringstream stream;
-    stream.imbue(std::locale::classic());
-    stream << value;
-    return stream.str();
+// The C library converts exactly (the streams call the same conversion), but writes the
+// decimal point of whatever locale the host process has set. So only its digits and
+// exponent are taken, from exponent notation with six significant digits, and the general
+// notation is laid out here: the fixed form to that many digits has the same digits.
+MeasureText FormatMeasure(double value) {
+    MeasureText text;
+    char converted[32];
+    const int length = std::snprintf(converted, sizeof converted, "%.*e",
+                                     kSignificantDigits - 1, value);
+    if (length <= 0 || length >= static_cast<int>(sizeof converted)) return text;
+    const char* in = converted;
+    const bool negative = *in == '-';
+    if (negative) ++in;
+    if (!IsDigit(*in)) {  // infinities and NaNs have no decimal point to take out
+        text.Append(converted);
+        return text;
+    }
+
+    char digits[kSignificantDigits];
+    int digit_count = 0;
+    for (; *in != 'e' && *in != '\0'; ++in) {
+        if (IsDigit(*in) && digit_count < kSignificantDigits) digits[digit_count++] = *in;
+    }
+    if (*in != 'e' || digit_count != kSignificantDigits) return text;
+    ++in;
+    const bool negative_exponent = *in == '-';
+    if (*in == '-' || *in == '+') ++in;
+    int magnitude = 0;
+    for (; IsDigit(*in); ++in) magnitude = magnitude * 10 + (*in - '0');
+    const int exponent = negative_exponent ? -magnitude : magnitude;
+
+    int kept = kSignificantDigits;  // trailing zeros of the fraction are dropped
+    while (kept > 1 && digits[kept - 1] == '0') --kept;
+    const auto put_digits = [&](int from, int to) {
+        text.Append(std::string_view(digits + from, static_cast<size_t>(to - from)));
+    };
+
+    if (negative) text.Append('-');
+    if (exponent < -4 || exponent >= kSignificantDigits) {
+        put_digits(0, 1);
+        if (kept > 1) {
+            text.Append('.');
+            put_digits(1, kept);
+        }
+        text.Append(negative_exponent ? "e-" : "e+");
+        if (magnitude >= 100) text.Append(static_cast<char>('0' + magnitude / 100));
+        text.Append(static_cast<char>('0' + magnitude / 10 % 10));
+        text.Append(static_cast<char>('0' + magnitude % 10));
+    } else if (exponent >= 0) {
+        put_digits(0, exponent + 1);
+        if (kept > exponent + 1) {
+            text.Append('.');
+            put_digits(exponent + 1, kept);
+        }
+    } else {
+        text.Append("0.");
+        for (int i = -1; i > exponent; --i) text.Append('0');
+        put_digits(0, kept);
+    }
+    return text;
 }
 
-std::string ComposePsnrLine(const PsnrReadingTriple& readings, double elapsed_ms) {
-    std::string line;
+ResultLine ComposePsnrLine(const PsnrReadingTriple& readings, double elapsed_ms) {
+    ResultLine line;
     for (const PsnrReading& reading : {readings.y, readings.cb, readings.cr}) {
-        line += reading.infinite ? kInfinity : FormatMeasure(reading.decibels);
-        line += "dB ";
+        if (reading.infinite) {
+            line.Append(kInfinity);
+        } else {
+            line.Append(FormatMeasure(reading.decibels));
+        }
+        line.Append("dB ");
     }
-    line += FormatMeasure(elapsed_ms);
-    line += "[ms]";
+    line.Append(FormatMeasure(elapsed_ms));
+    line.Append("[ms]");
     return line;
 }
 
-std::string ComposeSsimLine(const ChannelTriple<double>& values, double elapsed_ms) {
-    std::string line;
+ResultLine ComposeSsimLine(const ChannelTriple<double>& values, double elapsed_ms) {
+    ResultLine line;
     for (double value : {values.y, values.cb, values.cr}) {
-        line += FormatMeasure(value);
-        line += ' ';
+        line.Append(FormatMeasure(value));
+        line.Append(' ');
     }
-    line += FormatMeasure(elapsed_ms);
-    line += "[ms]";
+    line.Append(FormatMeasure(elapsed_ms));
+    line.Append("[ms]");
     return line;
 }
 

@@ -33,17 +33,23 @@ inline void Accumulate(MomentSumsTriple& into, const MomentSumsTriple& from) {
     Accumulate(into.cr, from.cr);
 }
 
+// Without OpenMP (a core for a module that never starts a thread) both branches below
+// run on the calling thread.
+#ifdef _OPENMP
 #pragma omp declare reduction(sum : SquaredErrorTriple : Accumulate(omp_out, omp_in)) \
     initializer(omp_priv = SquaredErrorTriple{})
 #pragma omp declare reduction(sum : MomentSumsTriple : Accumulate(omp_out, omp_in)) \
     initializer(omp_priv = MomentSumsTriple{})
+#endif
 
 // add_row(r, sums) adds row r into sums.
 template <typename Sums, typename AddRow>
 Sums SumOverRows(int height, bool parallel, const AddRow& add_row) {
     Sums sums{};
     if (parallel) {
+#ifdef _OPENMP
 #pragma omp parallel for reduction(sum : sums)
+#endif
         for (int r = 0; r < height; ++r) add_row(r, sums);
     } else {
         for (int r = 0; r < height; ++r) add_row(r, sums);

@@ -1,7 +1,6 @@
 #include <cstdint>
 #include <limits>
 #include <optional>
-#include <string>
 
 #include "measure_line.h"
 #include "morvith.h"
@@ -101,9 +100,9 @@ void RunFramePass(FilterRegistration& registration, const FrameJob& job) {
     const RectanglePair pair{job.work_picture, reference, job.width, job.height, job.max_width};
     const bool parallel = host::Checkbox(registration, CHECKBOX_MULTITHREAD) == 1;
     if (parallel) KeepModuleForWorkerThreads();
-    const std::string line = kind == host::MEASURE_PSNR
-                                 ? MeasurePsnrLine(pair, parallel, PsnrForm::LogSum)
-                                 : MeasureSsimLine(pair, parallel);
+    const ResultLine line = kind == host::MEASURE_PSNR
+                                ? MeasurePsnrLine(pair, parallel, PsnrForm::LogSum)
+                                : MeasureSsimLine(pair, parallel);
     host::SetTitle(registration, line.c_str());
 }
 
@@ -111,11 +110,7 @@ void RunFramePass(FilterRegistration& registration, const FrameJob& job) {
 
 int32_t ProcessFrame(FilterRegistration* registration, FrameJob* job) noexcept {
     if (registration == nullptr || registration->services == nullptr || job == nullptr) return 1;
-    try {
-        RunFramePass(*registration, *job);
-    } catch (...) {
-        // Nothing may unwind into the host; a pass that could not finish leaves the title.
-    }
+    RunFramePass(*registration, *job);
     return 1;
 }
 

@@ -1,4 +1,4 @@
-#include <string>
+#include <cstdio>
 
 #include "measure_line.h"
 #include "region_pass.h"
@@ -73,10 +73,11 @@ RangeOutcome MeasureFrameRange(host::FilterRegistration& registration,
         return RangeOutcome::FetchFailed;
     }
     if (measured.stop == RangeStop::Cancelled) {
-        const std::string stopped = std::string(STOPPED_TEXT) + " (" +
-                                    std::to_string(measured.frames_measured) + "/" +
-                                    std::to_string(settings.FrameCount()) + ")";
-        host::SetTitle(registration, stopped.c_str());
+        char stopped[48];
+        std::snprintf(stopped, sizeof stopped, "%s (%ld/%ld)", STOPPED_TEXT,
+                      static_cast<long>(measured.frames_measured),
+                      static_cast<long>(settings.FrameCount()));
+        host::SetTitle(registration, stopped);
         return RangeOutcome::Stopped;
     }
     host::SetTitle(registration, measured.line.c_str());

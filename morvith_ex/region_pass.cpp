@@ -153,12 +153,7 @@ void DrawRegionOutlines(PixelYC* picture, int32_t pitch, const RegionSettings& s
 MORVITH_HOST_CALLBACK int32_t ProcessFrame(host::FilterRegistration* registration,
                                            host::FrameJob* job) {
     if (registration == nullptr || job == nullptr) return 1;
-    try {
-        return RunRegionPass(*registration, *job);
-    } catch (...) {
-        // Only an allocation for the title text can fail; the host must not see it.
-        return 1;
-    }
+    return RunRegionPass(*registration, *job);
 }
 
 }  // namespace morvith::ex

@@ -57,7 +57,7 @@ TEST(Ssim, BlackAgainstWhiteIsShownInExponentNotation) {
     b.Fill({4096, 0, 0});
     const double y = SsimFromMoments(Moments(a, b).y);
     EXPECT_NEAR(y, 1677.7216 / (4096.0 * 4096.0 + 1677.7216), 1e-15);
-    const std::string text = FormatMeasure(y);
+    const std::string text(FormatMeasure(y));
     EXPECT_TRUE(text == "9.999e-05" || text == "9.999e-005") << text;
 }
 

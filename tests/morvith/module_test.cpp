@@ -36,6 +36,13 @@ TEST(MorvithModule, ImportsSystemLibrariesOnly) {
     }
 }
 
+// Stripped, as packed for users. The OpenMP runtime and its thread library are about
+// 175 KB of it, the rest is the plug-in; any part of the C++ library coming back
+// (streams, locales, exceptions, strings) adds 60 KB or more.
+TEST(MorvithModule, StaysWithinItsSize) {
+    EXPECT_LE(ReadPeImage(ModulePath()).file_size, 300u * 1024);
+}
+
 TEST(PeImage, RejectsWhatIsNoModule) {
     const std::vector<uint8_t> not_a_module = {'M', 'Z', 0, 0};
     EXPECT_THROW(ParsePeImage(not_a_module), std::runtime_error);

@@ -495,7 +495,7 @@ Expectation Expect(const Case& c) {
         e.title = TitleAfter::PsnrLine;
         const SquaredErrorTriple sse =
             SumSquaredErrorReference(a.data(), b.data(), c.width, c.height, c.width, false);
-        const std::string line = ComposePsnrLine(ReadPsnr(sse, c.width * c.height, 1, PsnrForm::LogSum), 0.0);
+        const std::string line(ComposePsnrLine(ReadPsnr(sse, c.width * c.height, 1, PsnrForm::LogSum), 0.0));
         e.psnr_line = line.substr(0, line.size() - std::strlen("0[ms]"));
     } else {
         e.title = TitleAfter::SsimLine;
@@ -530,7 +530,8 @@ bool SsimLineMatches(const std::string& line, const ChannelTriple<double>& value
 
 std::string ExpectedLine(const Expectation& e) {
     if (e.title == TitleAfter::PsnrLine) return e.psnr_line;
-    return FormatMeasure(e.ssim.y) + ' ' + FormatMeasure(e.ssim.cb) + ' ' + FormatMeasure(e.ssim.cr) + ' ';
+    return std::string(FormatMeasure(e.ssim.y)) + ' ' + std::string(FormatMeasure(e.ssim.cb)) + ' ' +
+           std::string(FormatMeasure(e.ssim.cr)) + ' ';
 }
 
 // ---------------------------------------------------------------------------------------

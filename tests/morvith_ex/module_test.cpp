@@ -27,5 +27,12 @@ TEST(ExModule, ExportsOnlyTheTableAndNeedsOnlyTheSystem) {
     }
 }
 
+// Stripped, as packed for users. No thread runtime and no part of the C++ library: any of
+// them coming back (OpenMP, the POSIX thread library, streams, locales, exceptions,
+// strings) adds 30 KB or more.
+TEST(ExModule, StaysWithinItsSize) {
+    EXPECT_LE(testing::ReadPeImage(MODULE_PATH).file_size, 120u * 1024);
+}
+
 }  // namespace
 }  // namespace morvith::ex_test

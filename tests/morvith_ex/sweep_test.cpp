@@ -8,6 +8,7 @@
 #include <cstring>
 #include <sstream>
 #include <string>
+#include <string_view>
 #include <vector>
 
 #include "ex_harness.h"
@@ -199,7 +200,7 @@ ChannelTriple<double> SsimOf(const RectanglePair& pair) {
     return testing::LiteralTwoPassSsim(pair.first_a, pair.first_b, pair.width, pair.height, pair.pitch);
 }
 
-std::string ValuesOf(const std::string& line) { return line.substr(0, line.rfind(' ') + 1); }
+std::string ValuesOf(std::string_view line) { return std::string(line.substr(0, line.rfind(' ') + 1)); }
 
 void ExpectMeasurement(const SweepCase& sweep_case, Outcome& outcome) {
     const Controls& c = sweep_case.controls;

@@ -163,7 +163,8 @@ std::vector<std::string> ReadImportedDlls(const Module& module) {
 
 PeImage ParsePeImage(std::span<const uint8_t> bytes) {
     const Module module(bytes);
-    return {module.machine(), module.is_dll(), ReadExports(module), ReadImportedDlls(module)};
+    return {module.machine(), module.is_dll(), bytes.size(), ReadExports(module),
+            ReadImportedDlls(module)};
 }
 
 PeImage ReadPeImage(const std::string& path) {

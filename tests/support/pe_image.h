@@ -18,6 +18,7 @@ struct PeExport {
 struct PeImage {
     uint16_t machine = 0;  // IMAGE_FILE_MACHINE_*: 0x14C for 32-bit x86
     bool is_dll = false;
+    uint64_t file_size = 0;  // bytes
     std::vector<PeExport> exports;            // in ordinal order
     std::vector<std::string> imported_dlls;   // as the import directory names them
 };
