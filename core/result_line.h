@@ -29,6 +29,9 @@ public:
     friend bool operator==(const FixedText& text, std::string_view other) {
         return std::string_view(text) == other;
     }
+    friend bool operator==(const FixedText& text, const FixedText& other) {
+        return std::string_view(text) == std::string_view(other);
+    }
 
 private:
     char bytes_[CAPACITY + 1] = {};
