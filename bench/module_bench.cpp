@@ -70,7 +70,6 @@ Picture VideoPicture(int width, int height, uint32_t seed, const Picture* base) 
 struct Run {
     std::string name;
     StandInHost* host;
-    int frame;  // the current frame's index in the host's clip
     std::vector<std::pair<int, int>> sliders;
     std::vector<std::pair<int, int>> checkboxes;
     RectanglePair read;
@@ -107,7 +106,7 @@ void RunOnce(Run& run) {
     for (auto [index, value] : run.checkboxes) run.host->SetCheckbox(index, value);
     run.host->SetKeyStateSource(run.key_state);
     const auto start = Clock::now();
-    const standin::FrameResult result = run.host->ProcessFrame(run.frame);
+    const standin::FrameResult result = run.host->ProcessFrame(0);
     run.wall_ms.push_back(std::chrono::duration<double, std::milli>(Clock::now() - start).count());
     run.title_ms.push_back(TitleMilliseconds(result.title));
 }
@@ -151,7 +150,6 @@ int main(int argc, char** argv) {
                 runs.push_back({Name("morvith %s, %dx%d frames%s", measure, width, height,
                                      multithread ? ", multithread" : ""),
                                 &morvith_host,
-                                0,
                                 {{0, kind}, {1, 1}},
                                 {{0, multithread}},
                                 {pictures.first.samples.data(), pictures.second.samples.data(), width, height, width},
@@ -161,7 +159,6 @@ int main(int argc, char** argv) {
                 const Picture& picture = pictures.side_by_side;
                 runs.push_back({Name("morvith_ex %s, %dx%d rectangles", measure, ex_width, ex_height, ""),
                                 &*ex_host,
-                                0,
                                 {{0, kind}, {1, ex_width}, {2, ex_height}, {3, 0}, {4, 0}, {5, 1920}, {6, 0}},
                                 {{1, 0}},
                                 {&picture.at(0, 0), &picture.at(1920, 0), ex_width, ex_height, picture.width},
@@ -207,7 +204,6 @@ int main(int argc, char** argv) {
                                   ? "Esc read from the system before each fetch"
                                   : "key-state import answered by the host (no system call)",
                               &range_host,
-                              0,
                               {{0, 1}, {1, 640}, {2, 360}, {3, 0}, {4, 0}, {5, 640}, {6, 0}, {7, 0}, {8, 15}},
                               {{0, 1}, {1, 0}},
                               {},

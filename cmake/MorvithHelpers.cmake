@@ -4,6 +4,14 @@ function(morvith_target_defaults target)
     target_compile_options(${target} PRIVATE -Wall -Wextra -Wpedantic -ffp-contract=off)
 endfunction()
 
+# Code that goes into the modules: nothing in it throws, and the host calls a module from
+# one thread (its only function statics are idempotent processor checks), so it needs
+# neither the unwinder nor locks around statics, which would bring the C++ library's
+# exception runtime and the thread library into the modules.
+function(morvith_module_code_options target)
+    target_compile_options(${target} PRIVATE -fno-exceptions -fno-threadsafe-statics)
+endfunction()
+
 # One GoogleTest executable; its cases are discovered by running it (under Wine for the
 # 32-bit build) right before the tests, so that discovery needs no wine at build time.
 # PLACEMENTS registers every case twice, its pictures' guard page after them and before

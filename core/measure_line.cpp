@@ -23,10 +23,10 @@ RangeMeasurement MeasurePsnrRangeLine(int32_t frame_count, RangeFrameSource fram
     for (int32_t i = 0; i < frame_count; ++i) {
         const RangeFrame next = frame(i);
         if (!next.pair) return {next.stop, i, {}};
-        const std::optional<RectanglePair>& pair = next.pair;
-        sample_count = pair->width * pair->height;
-        AddToPool(pool, SumSquaredError(pair->first_a, pair->first_b, pair->width,
-                                        pair->height, pair->pitch, false));
+        const RectanglePair& pair = *next.pair;
+        sample_count = pair.width * pair.height;
+        AddToPool(pool, SumSquaredError(pair.first_a, pair.first_b, pair.width,
+                                        pair.height, pair.pitch, false));
     }
     const double elapsed_ms = stopwatch.Stop();
     return {std::nullopt, frame_count,
@@ -41,9 +41,9 @@ RangeMeasurement MeasureSsimRangeLine(int32_t frame_count, RangeFrameSource fram
     for (int32_t i = 0; i < frame_count; ++i) {
         const RangeFrame next = frame(i);
         if (!next.pair) return {next.stop, i, {}};
-        const std::optional<RectanglePair>& pair = next.pair;
+        const RectanglePair& pair = *next.pair;
         const SsimMomentsTriple moments = MeasureSsimMoments(
-            pair->first_a, pair->first_b, pair->width, pair->height, pair->pitch, false);
+            pair.first_a, pair.first_b, pair.width, pair.height, pair.pitch, false);
         sums.y += SsimFromMoments(moments.y);
         sums.cb += SsimFromMoments(moments.cb);
         sums.cr += SsimFromMoments(moments.cr);

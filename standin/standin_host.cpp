@@ -2,6 +2,7 @@
 #include <cstring>
 #include <stdexcept>
 
+#include "import_table.h"
 #include "standin_internal.h"
 
 namespace morvith::standin {
@@ -50,31 +51,11 @@ std::string TextOf(HWND window) {
 // The slot of the module's import address table through which it calls `function` of
 // `dll` (imported by name), or null.
 void** FindImportSlot(HMODULE module, const char* dll, const char* function) {
-    auto* base = reinterpret_cast<unsigned char*>(module);
-    const auto* dos = reinterpret_cast<const IMAGE_DOS_HEADER*>(base);
-    const auto* nt = reinterpret_cast<const IMAGE_NT_HEADERS32*>(base + dos->e_lfanew);
-    const IMAGE_DATA_DIRECTORY& imports = nt->OptionalHeader.DataDirectory[IMAGE_DIRECTORY_ENTRY_IMPORT];
-    if (imports.VirtualAddress == 0) return nullptr;
-    for (auto* descriptor = reinterpret_cast<const IMAGE_IMPORT_DESCRIPTOR*>(base + imports.VirtualAddress);
-         descriptor->Name != 0; ++descriptor) {
-        if (_stricmp(reinterpret_cast<const char*>(base + descriptor->Name), dll) != 0) continue;
-        const auto* names = reinterpret_cast<const IMAGE_THUNK_DATA32*>(
-            base + (descriptor->OriginalFirstThunk != 0 ? descriptor->OriginalFirstThunk : descriptor->FirstThunk));
-        auto** slots = reinterpret_cast<void**>(base + descriptor->FirstThunk);
-        for (; names->u1.AddressOfData != 0; ++names, ++slots) {
-            if (IMAGE_SNAP_BY_ORDINAL32(names->u1.Ordinal)) continue;
-            const auto* by_name = reinterpret_cast<const IMAGE_IMPORT_BY_NAME*>(base + names->u1.AddressOfData);
-            if (std::strcmp(reinterpret_cast<const char*>(by_name->Name), function) == 0) return slots;
-        }
-    }
-    return nullptr;
-}
-
-void WriteSlot(void** slot, void* value) {
-    DWORD protection;
-    VirtualProtect(slot, sizeof *slot, PAGE_READWRITE, &protection);
-    *slot = value;
-    VirtualProtect(slot, sizeof *slot, protection, &protection);
+    void** found = nullptr;
+    ForEachImport(module, dll, [&](const char* name, void** slot) {
+        if (found == nullptr && name != nullptr && std::strcmp(name, function) == 0) found = slot;
+    });
+    return found;
 }
 
 SHORT WINAPI ScriptedGetAsyncKeyState(int key) {
@@ -248,7 +229,7 @@ void StandInHost::MakeCurrent() { Internals::current = this; }
 
 void StandInHost::RouteKeyStateImport(KeyStateSource source) {
     if (key_state_slot_ == nullptr) return;
-    WriteSlot(key_state_slot_, source == KeyStateSource::Scripted ? reinterpret_cast<void*>(ScriptedGetAsyncKeyState)
+    WriteImportSlot(key_state_slot_, source == KeyStateSource::Scripted ? reinterpret_cast<void*>(ScriptedGetAsyncKeyState)
                                                                     : system_key_state_);
 }
 

@@ -43,6 +43,7 @@ struct Blocks {
     static constexpr int HighChannel(int i) { return (V::kWords * i + 4) % 3; }
 };
 
+// What a lone last block pairs with, as wide as the widest block.
 alignas(64) constexpr int16_t kZeroBlock[48] = {};
 
 // The blocks of one row, pair by pair.
@@ -50,6 +51,8 @@ template <typename V>
 struct PairedRow {
     const int16_t* words;
     int blocks;
+
+    static_assert(Blocks<V>::kWords <= sizeof kZeroBlock / sizeof kZeroBlock[0]);
 
     int Pairs() const { return (blocks + 1) / 2; }
     const int16_t* First(int p) const { return words + 2 * p * Blocks<V>::kWords; }

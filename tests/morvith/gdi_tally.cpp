@@ -4,6 +4,8 @@
 #include <iterator>
 #include <stdexcept>
 
+#include "import_table.h"
+
 namespace morvith::testing {
 namespace {
 
@@ -36,13 +38,6 @@ void* Replacement(const char* name) {
     return nullptr;
 }
 
-void WriteSlot(void** slot, void* value) {
-    DWORD protection;
-    VirtualProtect(slot, sizeof *slot, PAGE_READWRITE, &protection);
-    *slot = value;
-    VirtualProtect(slot, sizeof *slot, protection, &protection);
-}
-
 }  // namespace
 
 GdiTally::GdiTally(const std::string& module_path) {
@@ -52,7 +47,7 @@ GdiTally::GdiTally(const std::string& module_path) {
     try {
         RedirectImports();
     } catch (...) {
-        for (int i = 0; i < redirect_count_; ++i) WriteSlot(redirects_[i].slot, redirects_[i].original);
+        for (int i = 0; i < redirect_count_; ++i) standin::WriteImportSlot(redirects_[i].slot, redirects_[i].original);
         FreeLibrary(module_);
         throw;
     }
@@ -60,33 +55,18 @@ GdiTally::GdiTally(const std::string& module_path) {
 }
 
 void GdiTally::RedirectImports() {
-    auto* base = reinterpret_cast<unsigned char*>(module_);
-    const auto* dos = reinterpret_cast<const IMAGE_DOS_HEADER*>(base);
-    const auto* nt = reinterpret_cast<const IMAGE_NT_HEADERS32*>(base + dos->e_lfanew);
-    const IMAGE_DATA_DIRECTORY& imports = nt->OptionalHeader.DataDirectory[IMAGE_DIRECTORY_ENTRY_IMPORT];
-    if (imports.VirtualAddress == 0) return;
-    for (auto* descriptor = reinterpret_cast<const IMAGE_IMPORT_DESCRIPTOR*>(base + imports.VirtualAddress);
-         descriptor->Name != 0; ++descriptor) {
-        if (_stricmp(reinterpret_cast<const char*>(base + descriptor->Name), "gdi32.dll") != 0) continue;
-        const auto* names = reinterpret_cast<const IMAGE_THUNK_DATA32*>(
-            base + (descriptor->OriginalFirstThunk != 0 ? descriptor->OriginalFirstThunk : descriptor->FirstThunk));
-        auto** slots = reinterpret_cast<void**>(base + descriptor->FirstThunk);
-        for (; names->u1.AddressOfData != 0; ++names, ++slots) {
-            if (IMAGE_SNAP_BY_ORDINAL32(names->u1.Ordinal))
-                throw std::runtime_error("GdiTally: a gdi32 import by ordinal");
-            const char* name = reinterpret_cast<const char*>(
-                reinterpret_cast<const IMAGE_IMPORT_BY_NAME*>(base + names->u1.AddressOfData)->Name);
-            void* replacement = Replacement(name);
-            if (replacement == nullptr || redirect_count_ == static_cast<int>(std::size(redirects_)))
-                throw std::runtime_error(std::string("GdiTally: cannot follow gdi32 ") + name);
-            redirects_[redirect_count_++] = {slots, *slots};
-            WriteSlot(slots, replacement);
-        }
-    }
+    standin::ForEachImport(module_, "gdi32.dll", [&](const char* name, void** slot) {
+        if (name == nullptr) throw std::runtime_error("GdiTally: a gdi32 import by ordinal");
+        void* replacement = Replacement(name);
+        if (replacement == nullptr || redirect_count_ == static_cast<int>(std::size(redirects_)))
+            throw std::runtime_error(std::string("GdiTally: cannot follow gdi32 ") + name);
+        redirects_[redirect_count_++] = {slot, *slot};
+        standin::WriteImportSlot(slot, replacement);
+    });
 }
 
 GdiTally::~GdiTally() {
-    for (int i = 0; i < redirect_count_; ++i) WriteSlot(redirects_[i].slot, redirects_[i].original);
+    for (int i = 0; i < redirect_count_; ++i) standin::WriteImportSlot(redirects_[i].slot, redirects_[i].original);
     active_tally = nullptr;
     FreeLibrary(module_);
 }
