@@ -1,7 +1,7 @@
 // A 32-bit Windows program for the runner's own tests: it prints known bytes, exits
 // with a chosen status, writes a file or hangs, so that a test can check that each
-// comes back through a route unchanged.
-//   runner_probe print | exit STATUS | write PATH TEXT STATUS | hang
+// comes back through a route unchanged, or faults the way a broken plug-in would.
+//   runner_probe print | exit STATUS | write PATH TEXT STATUS | hang | fault
 
 #include <windows.h>
 
@@ -39,6 +39,13 @@ int main(int argc, char** argv) {
     if (std::strcmp(mode, "hang") == 0) {
         for (;;) Sleep(1000);
     }
-    std::fputs("usage: runner_probe print | exit STATUS | write PATH TEXT STATUS | hang\n", stderr);
+    if (std::strcmp(mode, "fault") == 0) {
+        std::fputs("before the fault\n", stdout);
+        std::fflush(stdout);
+        // An address the compiler cannot see is null, so that it stays a read, not a trap.
+        const auto nowhere = reinterpret_cast<volatile int*>(std::strtoul("16", nullptr, 10));
+        return *nowhere;
+    }
+    std::fputs("usage: runner_probe print | exit STATUS | write PATH TEXT STATUS | hang | fault\n", stderr);
     return 2;
 }

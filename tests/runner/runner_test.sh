@@ -3,7 +3,8 @@
 # program's output, code page 932 bytes included, and its exit status come back unchanged,
 # a file it writes appears here, a program that hangs is stopped at the limit with a clear
 # message, a failing test case fails ctest, and a guest build that cannot go on says
-# where. Needs the win32 build.
+# where. A program's own fault comes back as its exception's status, once; only Wine
+# itself killed by a signal is run once more. Needs the win32 build.
 set -uo pipefail
 repo="$(cd "$(dirname "$0")/../.." && pwd)"
 cd "$repo"
@@ -64,7 +65,36 @@ status=0
 check "a failing test fails ctest" test "$status" -ne 0
 check "ctest's report names the failing case" grep -q 'FailsOnPurpose' "$work/ctest-stdout"
 
-# 5. A guest build that cannot go on names the failing step and its log in one line, and
+# 5. A fault of the program ends it with the exception's status (5, an access violation),
+# and it is not run again; Wine itself killed by SIGSEGV is, once, and says so.
+status=0
+"${runner[@]}" "$wine" "$probe" fault > "$work/fault-stdout" 2> "$work/fault-stderr" || status=$?
+check "a fault comes back as status 5" test "$status" -eq 5
+check "a faulting program runs once" test "$(grep -c 'before the fault' "$work/fault-stdout")" -eq 1
+mkdir -p "$work/fake-wine"
+cat > "$work/fake-wine/wine" <<'FAKE'
+#!/bin/sh
+echo run >> "$RUNS"
+[ "$(wc -l < "$RUNS")" -gt "$CRASHES" ] && exit 7
+kill -SEGV $$
+FAKE
+chmod +x "$work/fake-wine/wine"
+for crashes in 1 2; do
+    : > "$work/runs"
+    # In a subshell whose standard error is dropped, so that this log shows no report of
+    # the fake's deaths.
+    status=$( (PATH="$work/fake-wine:$PATH" RUNS="$work/runs" CRASHES=$crashes "$wine" "$probe" \
+        print > /dev/null 2> "$work/crash-stderr"; echo $?) 2> /dev/null)
+    if [ "$crashes" -eq 1 ]; then
+        check "Wine killed once: the second run's status comes back" test "$status" -eq 7
+        check "the second run is said on standard error" grep -q 'running it once more' "$work/crash-stderr"
+    else
+        check "Wine killed twice: the signal comes back" test "$status" -eq 139
+    fi
+    check "Wine killed $crashes time(s): two runs at most" test "$(wc -l < "$work/runs")" -eq 2
+done
+
+# 6. A guest build that cannot go on names the failing step and its log in one line, and
 # stops at once (both fail before anything is downloaded; building needs root).
 if [ "$(id -u)" -eq 0 ]; then
     status=0
