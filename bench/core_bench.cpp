@@ -79,7 +79,7 @@ void RunCase(const Case& c, int reps) {
     for (bool parallel : {false, true}) {
         variants.push_back({"read", nullptr, "-", parallel, {}});
         for (const char* operation : {"psnr", "ssim"}) {
-            for (KernelPath path : {KernelPath::Scalar, KernelPath::Sse2, KernelPath::Avx2}) {
+            for (KernelPath path : {KernelPath::Scalar, KernelPath::Sse2, KernelPath::Avx, KernelPath::Avx2}) {
                 const RowKernels* kernels = RowKernelsFor(path);
                 if (kernels != nullptr)
                     variants.push_back({operation, kernels, KernelPathName(path), parallel, {}});

@@ -18,21 +18,31 @@ bool CpuHasSse2() {
     return (edx & bit_SSE2) != 0;
 }
 
-// AVX2 needs the instructions and a system that saves the YMM registers on a switch.
-bool CpuHasAvx2() {
+// AVX, even on 128-bit vectors, needs a system that saves the YMM registers on a switch.
+bool CpuHasAvx() {
     unsigned eax, ebx, ecx, edx;
     if (!__get_cpuid(1, &eax, &ebx, &ecx, &edx)) return false;
     if ((ecx & bit_OSXSAVE) == 0 || (ecx & bit_AVX) == 0) return false;
     unsigned xcr0_low, xcr0_high;
     __asm__("xgetbv" : "=a"(xcr0_low), "=d"(xcr0_high) : "c"(0));
-    if ((xcr0_low & 0x6) != 0x6) return false;  // XMM and YMM state
+    return (xcr0_low & 0x6) == 0x6;  // XMM and YMM state
+}
+
+bool CpuHasAvx2() {
+    unsigned eax, ebx, ecx, edx;
     if (!__get_cpuid_count(7, 0, &eax, &ebx, &ecx, &edx)) return false;
     return (ebx & bit_AVX2) != 0;
 }
 #endif
 
-// Until the first measurement asks, nothing is pinned: the best supported path runs.
+// Until the first measurement asks, nothing is pinned: the best supported path runs. The
+// benchmark-only builds of the modules start pinned (MORVITH_KERNEL_CEILING), so that one
+// machine can time every path through them.
+#if defined(MORVITH_KERNEL_CEILING)
+std::atomic<int> kernel_ceiling{static_cast<int>(KernelPath::MORVITH_KERNEL_CEILING)};
+#else
 std::atomic<int> kernel_ceiling{static_cast<int>(KernelPath::Avx2)};
+#endif
 
 }  // namespace
 
@@ -40,6 +50,7 @@ const char* KernelPathName(KernelPath path) {
     switch (path) {
         case KernelPath::Scalar: return "scalar";
         case KernelPath::Sse2: return "sse2";
+        case KernelPath::Avx: return "avx";
         case KernelPath::Avx2: return "avx2";
     }
     return "unknown";
@@ -48,8 +59,10 @@ const char* KernelPathName(KernelPath path) {
 const RowKernels* RowKernelsFor(KernelPath path) {
 #if defined(MORVITH_X86_KERNELS)
     static const bool has_sse2 = CpuHasSse2();
-    static const bool has_avx2 = has_sse2 && CpuHasAvx2();
+    static const bool has_avx = has_sse2 && CpuHasAvx();
+    static const bool has_avx2 = has_avx && CpuHasAvx2();
     if (path == KernelPath::Sse2 && has_sse2) return &Sse2RowKernels();
+    if (path == KernelPath::Avx && has_avx) return &AvxRowKernels();
 #if defined(MORVITH_AVX2_KERNELS)
     if (path == KernelPath::Avx2 && has_avx2) return &Avx2RowKernels();
 #else
@@ -62,7 +75,7 @@ const RowKernels* RowKernelsFor(KernelPath path) {
 
 KernelPath BestSupportedPath() {
     static const KernelPath best = [] {
-        for (KernelPath path : {KernelPath::Avx2, KernelPath::Sse2}) {
+        for (KernelPath path : {KernelPath::Avx2, KernelPath::Avx, KernelPath::Sse2}) {
             if (RowKernelsFor(path) != nullptr) return path;
         }
         return KernelPath::Scalar;

@@ -36,7 +36,8 @@ struct RowKernels {
 // The literal scalar loops: the reference.
 const RowKernels& ScalarRowKernels();
 
-enum class KernelPath { Scalar, Sse2, Avx2 };
+// In order of preference: a processor that has a path has every path before it.
+enum class KernelPath { Scalar, Sse2, Avx, Avx2 };
 
 const char* KernelPathName(KernelPath path);
 

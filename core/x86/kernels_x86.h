@@ -8,6 +8,7 @@
 namespace morvith {
 
 const RowKernels& Sse2RowKernels();
+const RowKernels& AvxRowKernels();
 const RowKernels& Avx2RowKernels();
 
 }  // namespace morvith

@@ -213,7 +213,8 @@ TEST_P(FastKernels, PinnedPathServesThePublicCalls) {
               MeasureSsimMomentsReference(a.first(), b.first(), 33, 5, a.pitch(), false));
 }
 
-INSTANTIATE_TEST_SUITE_P(Paths, FastKernels, ::testing::Values(KernelPath::Sse2, KernelPath::Avx2),
+INSTANTIATE_TEST_SUITE_P(Paths, FastKernels,
+                         ::testing::Values(KernelPath::Sse2, KernelPath::Avx, KernelPath::Avx2),
                          [](const ::testing::TestParamInfo<KernelPath>& info) {
                              return std::string(KernelPathName(info.param));
                          });

@@ -209,7 +209,7 @@ struct PathRun {
 inline const std::vector<PathRun>& PathsOnThisProcessor() {
     static const std::vector<PathRun> paths = [] {
         std::vector<PathRun> found;
-        for (KernelPath path : {KernelPath::Scalar, KernelPath::Sse2, KernelPath::Avx2}) {
+        for (KernelPath path : {KernelPath::Scalar, KernelPath::Sse2, KernelPath::Avx, KernelPath::Avx2}) {
             const RowKernels* kernels = RowKernelsFor(path);
             if (kernels != nullptr) found.push_back({path, kernels, false});
         }
