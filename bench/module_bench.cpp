@@ -5,7 +5,10 @@
 // morvith_ex with the Esc key read from the system before every fetch, against the same
 // range with the module's key-state import answered by the host without a system call.
 //
-//   module_bench MORVITH_AUF MORVITH_EX_AUF [--reps N]
+// The modules pinned at a kernel path (built with MORVITH_CAPPED_MODULES) follow, each
+// pair after --path and the path's name; the shipped pair choose by CPUID.
+//
+//   module_bench MORVITH_AUF MORVITH_EX_AUF [--reps N] [--path NAME MORVITH_AUF MORVITH_EX_AUF]...
 
 #include <algorithm>
 #include <chrono>
@@ -119,68 +122,93 @@ double KeyStateCallNanoseconds() {
     return std::chrono::duration<double, std::nano>(Clock::now() - start).count() / CALLS;
 }
 
+// One build of both modules: its kernel path's name and the two files.
+struct Modules {
+    const char* path;
+    const char* morvith;
+    const char* morvith_ex;
+};
+
+// Every setting of one pair of modules on pictures of one size, the read timed beside each.
+void TimeModules(const Modules& modules, const Pictures& pictures, int width, int height, int reps) {
+    StandInHost morvith_host(standin::HostPath(modules.morvith), standin::MakeClip({pictures.first, pictures.second}));
+    std::optional<StandInHost> ex_host;
+    if (width == 1920)
+        ex_host.emplace(standin::HostPath(modules.morvith_ex), standin::MakeClip({pictures.side_by_side}));
+
+    std::vector<Run> runs;
+    for (int kind : {1, 2}) {
+        const char* measure = kind == 1 ? "PSNR" : "SSIM";
+        for (int multithread : {0, 1})
+            runs.push_back({Name("morvith %s, %dx%d frames%s", measure, width, height,
+                                 multithread ? ", multithread" : ""),
+                            &morvith_host,
+                            {{0, kind}, {1, 1}},
+                            {{0, multithread}},
+                            {pictures.first.samples.data(), pictures.second.samples.data(), width, height, width},
+                            {}, {}, {}});
+        if (!ex_host) continue;
+        for (auto [ex_width, ex_height] : {std::pair{1920, 1080}, std::pair{640, 480}}) {
+            const Picture& picture = pictures.side_by_side;
+            runs.push_back({Name("morvith_ex %s, %dx%d rectangles", measure, ex_width, ex_height, ""),
+                            &*ex_host,
+                            {{0, kind}, {1, ex_width}, {2, ex_height}, {3, 0}, {4, 0}, {5, 1920}, {6, 0}},
+                            {{1, 0}},
+                            {&picture.at(0, 0), &picture.at(1920, 0), ex_width, ex_height, picture.width},
+                            {}, {}, {}});
+        }
+    }
+
+    for (int rep = 0; rep < reps; ++rep) {
+        for (Run& run : runs) {
+            const auto start = Clock::now();
+            sink = ReadBoth(run.read.first_a, run.read.first_b, run.read.width, run.read.height,
+                            run.read.pitch, false);
+            run.read_ms.push_back(std::chrono::duration<double, std::milli>(Clock::now() - start).count());
+            RunOnce(run);
+        }
+    }
+    for (const Run& run : runs) {
+        const double read = Median(run.read_ms);
+        const double title = Median(run.title_ms);
+        std::printf("| %s | %s | %.3f | %.3f | %.2f | %.3f |\n", run.name.c_str(), modules.path, read, title,
+                    title / read, Median(run.wall_ms));
+    }
+}
+
 }  // namespace
 }  // namespace morvith
 
 int main(int argc, char** argv) {
     using namespace morvith;
     if (argc < 3) {
-        std::fprintf(stderr, "usage: module_bench MORVITH_AUF MORVITH_EX_AUF [--reps N]\n");
+        std::fprintf(stderr, "usage: module_bench MORVITH_AUF MORVITH_EX_AUF [--reps N] "
+                             "[--path NAME MORVITH_AUF MORVITH_EX_AUF]...\n");
         return 2;
     }
+    std::vector<Modules> module_sets{{"cpuid", argv[1], argv[2]}};
     int reps = 15;
-    for (int i = 3; i < argc; ++i)
-        if (std::strcmp(argv[i], "--reps") == 0 && i + 1 < argc) reps = std::max(1, std::atoi(argv[++i]));
+    for (int i = 3; i < argc; ++i) {
+        if (std::strcmp(argv[i], "--reps") == 0 && i + 1 < argc) {
+            reps = std::max(1, std::atoi(argv[++i]));
+        } else if (std::strcmp(argv[i], "--path") == 0 && i + 3 < argc) {
+            module_sets.push_back({argv[i + 1], argv[i + 2], argv[i + 3]});
+            i += 3;
+        } else {
+            std::fprintf(stderr, "module_bench: unexpected argument %s\n", argv[i]);
+            return 2;
+        }
+    }
 
-    std::printf("| module, pictures | plain read ms | title ms | x read | ProcessFrame ms, host copies included |\n");
-    std::printf("|---|---:|---:|---:|---:|\n");
+    std::printf("| module, pictures | kernels | plain read ms | title ms | x read | ProcessFrame ms, host copies included |\n");
+    std::printf("|---|---|---:|---:|---:|---:|\n");
     // morvith: frame 0 against frame 1; morvith_ex: rectangles of the two frames side by side.
     // One size at a time, with one host per module: a second host of the same module would
     // take over its one registration.
     for (const auto& [width, height] : {std::pair{1920, 1080}, std::pair{3840, 2160}}) {
         const Pictures pictures(width, height);
-        StandInHost morvith_host(standin::HostPath(argv[1]), standin::MakeClip({pictures.first, pictures.second}));
-        std::optional<StandInHost> ex_host;
-        if (width == 1920) ex_host.emplace(standin::HostPath(argv[2]), standin::MakeClip({pictures.side_by_side}));
-
-        std::vector<Run> runs;
-        for (int kind : {1, 2}) {
-            const char* measure = kind == 1 ? "PSNR" : "SSIM";
-            for (int multithread : {0, 1})
-                runs.push_back({Name("morvith %s, %dx%d frames%s", measure, width, height,
-                                     multithread ? ", multithread" : ""),
-                                &morvith_host,
-                                {{0, kind}, {1, 1}},
-                                {{0, multithread}},
-                                {pictures.first.samples.data(), pictures.second.samples.data(), width, height, width},
-                                {}, {}, {}});
-            if (!ex_host) continue;
-            for (auto [ex_width, ex_height] : {std::pair{1920, 1080}, std::pair{640, 480}}) {
-                const Picture& picture = pictures.side_by_side;
-                runs.push_back({Name("morvith_ex %s, %dx%d rectangles", measure, ex_width, ex_height, ""),
-                                &*ex_host,
-                                {{0, kind}, {1, ex_width}, {2, ex_height}, {3, 0}, {4, 0}, {5, 1920}, {6, 0}},
-                                {{1, 0}},
-                                {&picture.at(0, 0), &picture.at(1920, 0), ex_width, ex_height, picture.width},
-                                {}, {}, {}});
-            }
-        }
-
-        for (int rep = 0; rep < reps; ++rep) {
-            for (Run& run : runs) {
-                const auto start = Clock::now();
-                sink = ReadBoth(run.read.first_a, run.read.first_b, run.read.width, run.read.height,
-                                run.read.pitch, false);
-                run.read_ms.push_back(std::chrono::duration<double, std::milli>(Clock::now() - start).count());
-                RunOnce(run);
-            }
-        }
-        for (const Run& run : runs) {
-            const double read = Median(run.read_ms);
-            const double title = Median(run.title_ms);
-            std::printf("| %s | %.3f | %.3f | %.2f | %.3f |\n", run.name.c_str(), read, title, title / read,
-                        Median(run.wall_ms));
-        }
+        for (const Modules& modules : module_sets)
+            TimeModules(modules, pictures, width, height, reps);
     }
 
     // A range of 16 frames of two 640 x 360 halves: small frames, so that the check weighs

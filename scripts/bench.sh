@@ -38,5 +38,10 @@ echo
 echo
 echo "### The real modules in the stand-in host, 32-bit build under Wine"
 echo
+# The shipped modules, then the benchmark-only ones pinned at each path below AVX2.
+capped=()
+for path in scalar sse2 avx; do
+    capped+=(--path "$path" "$win32_dir/morvith/morvith_$path.auf" "$win32_dir/morvith_ex/morvith_ex_$path.auf")
+done
 "$win32_dir/wine-run" "$win32_dir/bench/module_bench.exe" "$win32_dir/morvith/morvith.auf" \
-    "$win32_dir/morvith_ex/morvith_ex.auf" --reps "$reps" | tr -d '\r'
+    "$win32_dir/morvith_ex/morvith_ex.auf" --reps "$reps" "${capped[@]}" | tr -d '\r'
