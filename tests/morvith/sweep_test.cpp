@@ -594,7 +594,9 @@ class Sweep {
 public:
     // The settings window closed, as it often is while the host plays the clip: setting
     // the title of a visible window costs milliseconds under Wine.
-    Sweep() : host_(ModulePath(), standin::SampleClip(1, 8, 8)) { ShowWindow(host_.window(), SW_HIDE); }
+    explicit Sweep(const std::string& module) : host_(module, standin::SampleClip(1, 8, 8)) {
+        ShowWindow(host_.window(), SW_HIDE);
+    }
 
     // The first mismatch between what the plug-in did and what the oracle says, or "".
     std::string Run(const Case& c, Tally& tally) {
@@ -779,12 +781,15 @@ private:
     std::string path_;  // what the plug-in holds as the reference path
 };
 
-TEST(MorvithSweep, WhatTheUserSeesMatchesTheReference) {
+// The shipped module, and those pinned at each kernel path below AVX2.
+class MorvithSweep : public ::testing::TestWithParam<const char*> {};
+
+TEST_P(MorvithSweep, WhatTheUserSeesMatchesTheReference) {
     ReferenceShelf shelf;
-    Sweep sweep;
+    Sweep sweep(PinnedModulePath(ModulePath(), GetParam()));
     Tally tally;
     const std::optional<uint32_t> only = OnlySweepSeed();
-    const int count = only ? 1 : static_cast<int>(SweepCaseCount(10000, 500));
+    const int count = only ? 1 : static_cast<int>(SweepCaseCountFor(GetParam(), 10000, 500));
     int failures = 0;
     PVOID handler = AddVectoredExceptionHandler(1, NameTheCrashingCase);
     const auto start = std::chrono::steady_clock::now();
@@ -817,6 +822,9 @@ TEST(MorvithSweep, WhatTheUserSeesMatchesTheReference) {
         EXPECT_GT(tally.dialogs, 0);
     }
 }
+
+INSTANTIATE_TEST_SUITE_P(Kernels, MorvithSweep, ::testing::ValuesIn(SweptKernelPaths()),
+                         [](const auto& info) { return std::string(info.param[0] ? info.param : "cpuid"); });
 
 }  // namespace
 }  // namespace morvith::testing

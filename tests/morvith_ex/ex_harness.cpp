@@ -114,13 +114,13 @@ TitleHistory* recording = nullptr;
 
 }  // namespace
 
-SweepPlan SweepPlanFromEnvironment() {
+SweepPlan SweepPlanFromEnvironment(const char* kernel_path) {
     SweepPlan plan;
     if (const std::optional<uint32_t> seed = testing::OnlySweepSeed()) {
         plan.seeds.push_back(*seed);
         return plan;
     }
-    const uint32_t cases = testing::SweepCaseCount(10000, 500);
+    const uint32_t cases = testing::SweepCaseCountFor(kernel_path, 10000, 500);
     for (uint32_t seed = 1; seed <= cases; ++seed) plan.seeds.push_back(seed);
     return plan;
 }

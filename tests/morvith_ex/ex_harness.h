@@ -77,11 +77,12 @@ std::string PsnrValues(std::initializer_list<double> decibels);  // NaN for infi
 std::string SsimValues(double y, double cb, double cr);
 
 // The cases of a random sweep: MORVITH_SWEEP_SEED alone, or MORVITH_SWEEP_CASES seeds
-// (10000 by default, 500 on the emulated route, MORVITH_WIN32_ROUTE=emulated).
+// (10000 by default, 500 on the emulated route, MORVITH_WIN32_ROUTE=emulated; a fifth of
+// either for a module pinned at kernel_path).
 struct SweepPlan {
     std::vector<uint32_t> seeds;
 };
-SweepPlan SweepPlanFromEnvironment();
+SweepPlan SweepPlanFromEnvironment(const char* kernel_path);
 
 // While it lives, a crash (a read or write outside a picture) prints the seed of the case
 // that was running and the command that reruns it, before the process ends.

@@ -411,9 +411,12 @@ struct Tally {
 #undef SWEEP_CHECK
 #undef SWEEP_CHECK_RESULT
 
-TEST(ExSweep, RandomCasesShowWhatTheReferenceComputes) {
-    const SweepPlan plan = SweepPlanFromEnvironment();
-    StandInHost host(MODULE_PATH);
+// The shipped module, and those pinned at each kernel path below AVX2.
+class ExSweep : public ::testing::TestWithParam<const char*> {};
+
+TEST_P(ExSweep, RandomCasesShowWhatTheReferenceComputes) {
+    const SweepPlan plan = SweepPlanFromEnvironment(GetParam());
+    StandInHost host(testing::PinnedModulePath(MODULE_PATH, GetParam()));
     TitleHistory titles(host);
     SweepCrashReport crash_report;
     Tally tally;
@@ -438,6 +441,9 @@ TEST(ExSweep, RandomCasesShowWhatTheReferenceComputes) {
     EXPECT_GT(tally.frame_errors / cases, 0.02);
     EXPECT_GT(tally.outlined / cases, 0.3);
 }
+
+INSTANTIATE_TEST_SUITE_P(Kernels, ExSweep, ::testing::ValuesIn(testing::SweptKernelPaths()),
+                         [](const auto& info) { return std::string(info.param[0] ? info.param : "cpuid"); });
 
 }  // namespace
 }  // namespace morvith::ex_test

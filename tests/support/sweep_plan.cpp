@@ -56,4 +56,17 @@ std::string SweepRerunCommand(uint32_t seed) {
     return command;
 }
 
+std::vector<const char*> SweptKernelPaths() {
+#if defined(MORVITH_PINNED_MODULES)
+    return {"", "sse2", "avx"};
+#else
+    return {""};
+#endif
+}
+
+std::string PinnedModulePath(std::string shipped, const char* kernel_path) {
+    if (kernel_path[0] != '\0') shipped.insert(shipped.rfind('.'), std::string("_") + kernel_path);
+    return shipped;
+}
+
 }  // namespace morvith::testing
