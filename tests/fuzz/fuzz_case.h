@@ -17,6 +17,8 @@
 #include <memory>
 #include <vector>
 
+#include <omp.h>
+
 #include "pixel.h"
 #include "row_kernels.h"
 
@@ -246,6 +248,22 @@ inline PathRuns PathsToCheck(const Case& c) {
     std::fprintf(stderr, "MISMATCH: %s\n", what);
     c.Print(KernelPathName(run.path), run.parallel);
     std::abort();
+}
+
+inline const PathRun kReferenceRun{KernelPath::Scalar, &ScalarRowKernels(), false};
+
+// The sums of the serial scalar reference, checked against plain arithmetic, and those of
+// every path to check against them; `sums_with(kernels, parallel)` sums one run, and
+// `expect_identical(run, sums, expected)` fails the case on a difference.
+template <typename SumsWith, typename ExpectIdentical, typename Plain>
+auto ReferenceSumsCheckedOnEveryPath(const Case& c, SumsWith sums_with,
+                                     ExpectIdentical expect_identical, Plain plain_sums) {
+    omp_set_num_threads(c.team_size);
+    const auto reference = sums_with(ScalarRowKernels(), false);
+    expect_identical(kReferenceRun, reference, plain_sums(c));
+    for (const PathRun& run : PathsToCheck(c))
+        expect_identical(run, sums_with(*run.kernels, run.parallel), reference);
+    return reference;
 }
 
 }  // namespace morvith::fuzz
