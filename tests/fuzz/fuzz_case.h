@@ -253,16 +253,22 @@ inline PathRuns PathsToCheck(const Case& c) {
 inline const PathRun kReferenceRun{KernelPath::Scalar, &ScalarRowKernels(), false};
 
 // The sums of the serial scalar reference, checked against plain arithmetic, and those of
-// every path to check against them; `sums_with(kernels, parallel)` sums one run, and
-// `expect_identical(run, sums, expected)` fails the case on a difference.
-template <typename SumsWith, typename ExpectIdentical, typename Plain>
-auto ReferenceSumsCheckedOnEveryPath(const Case& c, SumsWith sums_with,
-                                     ExpectIdentical expect_identical, Plain plain_sums) {
+// every path to check against them; expect_identical fails the case on a difference.
+template <typename Sums>
+Sums ReferenceSumsCheckedOnEveryPath(
+    const Case& c,
+    Sums (*sums_with)(const RowKernels&, const PixelYC*, const PixelYC*, int, int, int, bool),
+    void (*expect_identical)(const Case&, const PathRun&, const Sums&, const Sums&),
+    Sums (*plain_sums)(const Case&)) {
     omp_set_num_threads(c.team_size);
-    const auto reference = sums_with(ScalarRowKernels(), false);
-    expect_identical(kReferenceRun, reference, plain_sums(c));
+    const auto sums = [&](const RowKernels& kernels, bool parallel) {
+        return sums_with(kernels, c.a->first(), c.b->first(), c.width, c.height, c.pitch,
+                         parallel);
+    };
+    const Sums reference = sums(ScalarRowKernels(), false);
+    expect_identical(c, kReferenceRun, reference, plain_sums(c));
     for (const PathRun& run : PathsToCheck(c))
-        expect_identical(run, sums_with(*run.kernels, run.parallel), reference);
+        expect_identical(c, run, sums(*run.kernels, run.parallel), reference);
     return reference;
 }
 

@@ -43,17 +43,9 @@ void ExpectIdentical(const Case& c, const PathRun& run, const SquaredErrorTriple
 }  // namespace morvith::fuzz
 
 extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
-    using namespace morvith;
     using namespace morvith::fuzz;
     const Case c = Case::Decode(data, size);
-    ReferenceSumsCheckedOnEveryPath(
-        c,
-        [&](const RowKernels& kernels, bool parallel) {
-            return SumSquaredErrorWith(kernels, c.a->first(), c.b->first(), c.width, c.height,
-                                       c.pitch, parallel);
-        },
-        [&](const PathRun& run, const SquaredErrorTriple& sums,
-            const SquaredErrorTriple& expected) { ExpectIdentical(c, run, sums, expected); },
-        PlainSquaredError);
+    ReferenceSumsCheckedOnEveryPath(c, morvith::SumSquaredErrorWith, ExpectIdentical,
+                                    PlainSquaredError);
     return 0;
 }

@@ -118,16 +118,8 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
     using namespace morvith;
     using namespace morvith::fuzz;
     const Case c = Case::Decode(data, size);
-    const MomentSumsTriple sums = ReferenceSumsCheckedOnEveryPath(
-        c,
-        [&](const RowKernels& kernels, bool parallel) {
-            return SumMomentsWith(kernels, c.a->first(), c.b->first(), c.width, c.height,
-                                  c.pitch, parallel);
-        },
-        [&](const PathRun& run, const MomentSumsTriple& s, const MomentSumsTriple& expected) {
-            ExpectSumsIdentical(c, run, s, expected);
-        },
-        PlainMomentSums);
+    const MomentSumsTriple sums =
+        ReferenceSumsCheckedOnEveryPath(c, SumMomentsWith, ExpectSumsIdentical, PlainMomentSums);
     const SsimMomentsTriple moments = MeasureSsimMomentsReference(
         c.a->first(), c.b->first(), c.width, c.height, c.pitch, false);
     const SsimMomentsTriple literal = testing::LiteralTwoPassMoments(
