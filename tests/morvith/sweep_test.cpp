@@ -36,27 +36,6 @@ using standin::Clip;
 using standin::Picture;
 using standin::ServiceCall;
 
-// A crash inside the plug-in ends the process before any assertion can name the case.
-volatile uint32_t case_in_progress = 0;
-
-LONG CALLBACK NameTheCrashingCase(EXCEPTION_POINTERS* exception) {
-    switch (exception->ExceptionRecord->ExceptionCode) {
-        case EXCEPTION_ACCESS_VIOLATION:
-        case EXCEPTION_ILLEGAL_INSTRUCTION:
-        case EXCEPTION_INT_DIVIDE_BY_ZERO:
-        case EXCEPTION_STACK_OVERFLOW:
-            std::fprintf(stderr, "\nsweep case %u crashed (exception 0x%08lx); rerun it alone with:\n  %s\n",
-                         static_cast<unsigned>(case_in_progress),
-                         static_cast<unsigned long>(exception->ExceptionRecord->ExceptionCode),
-                         SweepRerunCommand(case_in_progress).c_str());
-            std::fflush(stderr);
-            break;
-        default:
-            break;
-    }
-    return EXCEPTION_CONTINUE_SEARCH;
-}
-
 // ---------------------------------------------------------------------------------------
 // Reference files, written once per sweep and shared by its cases
 
@@ -581,7 +560,6 @@ public:
 
     // The first mismatch between what the plug-in did and what the oracle says, or "".
     std::string Run(const Case& c, Tally& tally) {
-        case_in_progress = c.seed;
         host_.SetSlider(KIND, c.kind);
         host_.SetSlider(OFFSET, c.offset);
         host_.SetCheckbox(MULTITHREAD, c.multithread);
@@ -767,22 +745,13 @@ TEST(MorvithSweep, WhatTheUserSeesMatchesTheReference) {
     ReferenceShelf shelf;
     Sweep sweep;
     Tally tally;
-    const std::optional<uint32_t> only = OnlySweepSeed();
-    const int count = only ? 1 : static_cast<int>(SweepCaseCount(10000, 500));
-    int failures = 0;
-    PVOID handler = AddVectoredExceptionHandler(1, NameTheCrashingCase);
     const auto start = std::chrono::steady_clock::now();
-    for (int i = 0; i < count && failures < 5; ++i) {
-        const uint32_t seed = only ? *only : static_cast<uint32_t>(i + 1);
+    const int count = RunSweep(10000, 500, [&](uint32_t seed) {
         const Case c = MakeCase(seed, shelf);
         const std::string failure = sweep.Run(c, tally);
-        if (failure.empty()) continue;
-        ++failures;
-        ADD_FAILURE() << "case " << seed << " (" << Describe(c) << "): " << failure << "\nrerun it alone with:\n  "
-                      << SweepRerunCommand(seed);
-    }
+        return failure.empty() ? failure : Describe(c) + ": " + failure;
+    });
     const double seconds = std::chrono::duration<double>(std::chrono::steady_clock::now() - start).count();
-    RemoveVectoredExceptionHandler(handler);
     std::printf("%d cases in %.2f s (%.0f cases/s), %s placement: PSNR %d, SSIM %d, display name %d, left alone %d, "
                 "frame boxes %d, image boxes %d, odd jobs %d, dialogs %d\n",
                 count, seconds, count / seconds, GuardPlacementName(DefaultGuardPlacement()), tally.psnr, tally.ssim,

@@ -399,26 +399,18 @@ struct Tally {
 #undef SWEEP_CHECK_RESULT
 
 TEST(ExSweep, RandomCasesShowWhatTheReferenceComputes) {
-    const SweepPlan plan = SweepPlanFromEnvironment();
     StandInHost host(MODULE_PATH);
     TitleHistory titles(host);
-    SweepCrashReport crash_report;
     Tally tally;
-    int failures = 0;
-    for (const uint32_t seed : plan.seeds) {
-        crash_report.SetCase(seed);
+    const int count = testing::RunSweep(10000, 500, [&](uint32_t seed) {
         const ::testing::AssertionResult result = RunCase(host, titles, seed, tally);
-        if (result) continue;
-        ADD_FAILURE() << "case " << seed << " (" << Describe(MakeCase(seed)) << "): " << result.message()
-                      << "\n  rerun: " << testing::SweepRerunCommand(seed);
-        if (++failures == 5) break;
-    }
-    std::printf("%zu cases: %d refused, %d measuring nothing, %d measured, %d ranges, %d frame errors, %d outlined\n",
-                plan.seeds.size(), tally.refused, tally.nothing, tally.measured, tally.ranges, tally.frame_errors,
-                tally.outlined);
-    if (plan.seeds.size() < 1000 || failures > 0) return;
+        return result ? std::string() : Describe(MakeCase(seed)) + ": " + result.message();
+    });
+    std::printf("%d cases: %d refused, %d measuring nothing, %d measured, %d ranges, %d frame errors, %d outlined\n",
+                count, tally.refused, tally.nothing, tally.measured, tally.ranges, tally.frame_errors, tally.outlined);
+    if (count < 1000 || HasFailure()) return;
     // Worth its time only if every path ran many times.
-    const double cases = static_cast<double>(plan.seeds.size());
+    const double cases = count;
     EXPECT_GT(tally.refused / cases, 0.2);
     EXPECT_GT(tally.measured / cases, 0.3);
     EXPECT_GT(tally.ranges / cases, 0.1);

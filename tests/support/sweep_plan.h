@@ -1,11 +1,14 @@
 #pragma once
 
-// What every random sweep of the 32-bit tests reads from its environment: how many cases,
-// the one case to run alone, and the command that reruns one case.
+// What every random sweep of the 32-bit tests shares: how many cases, the one case to run
+// alone, the command that reruns one case, and the driver that runs them and names a
+// case that fails or crashes.
 
 #include <cstdint>
+#include <functional>
 #include <optional>
 #include <string>
+#include <vector>
 
 namespace morvith::testing {
 
@@ -20,5 +23,27 @@ std::optional<uint32_t> OnlySweepSeed();
 // The shell command that reruns the current test on `seed` alone in the current guard
 // placement, through the wine-run of the build this executable belongs to.
 std::string SweepRerunCommand(uint32_t seed);
+
+// While it lives, a crash (a read or write outside a picture) prints the seed of the case
+// that was running and the command that reruns it, before the process ends.
+class SweepCrashReport {
+public:
+    explicit SweepCrashReport(const char* unit = "case");
+    ~SweepCrashReport();
+    SweepCrashReport(const SweepCrashReport&) = delete;
+    SweepCrashReport& operator=(const SweepCrashReport&) = delete;
+
+    void SetCase(uint32_t seed);
+
+private:
+    void* handler_ = nullptr;
+};
+
+// Runs the cases 1, 2, ... (MORVITH_SWEEP_CASES of them, or the defaults) or the one of
+// MORVITH_SWEEP_SEED; run(seed) returns the case's failure, or "" when it passed. Each
+// failure is reported with the command that reruns its case, and the fifth ends the
+// sweep. Returns the number of cases run.
+int RunSweep(uint32_t native_cases, uint32_t emulated_cases,
+             const std::function<std::string(uint32_t seed)>& run);
 
 }  // namespace morvith::testing
