@@ -110,14 +110,13 @@ using SsimOracleTriple = ChannelTriple<SsimOracle>;
 // Twice the sum, for the second-order terms that these bounds leave out.
 inline SsimOracle OracleFromMoments(double n, const SsimMoments& exact,
                                     const SsimMoments& literal) {
-    const auto moment_bound = [&](double mean_x, double mean_y, double vx, double vy,
-                                  double moment) {
-        return LiteralMomentBound(n, mean_x, mean_y, vx, vy, moment);
-    };
     const SsimMoments& m = exact;
-    const double e_a = moment_bound(m.mean_a, m.mean_a, m.variance_a, m.variance_a, m.variance_a);
-    const double e_b = moment_bound(m.mean_b, m.mean_b, m.variance_b, m.variance_b, m.variance_b);
-    const double e_c = moment_bound(m.mean_a, m.mean_b, m.variance_a, m.variance_b, m.covariance);
+    const double e_a =
+        LiteralMomentBound(n, m.mean_a, m.mean_a, m.variance_a, m.variance_a, m.variance_a);
+    const double e_b =
+        LiteralMomentBound(n, m.mean_b, m.mean_b, m.variance_b, m.variance_b, m.variance_b);
+    const double e_c =
+        LiteralMomentBound(n, m.mean_a, m.mean_b, m.variance_a, m.variance_b, m.covariance);
     const double mean_numerator = (2.0 * m.mean_a) * m.mean_b + SSIM_C1;
     const double mean_denominator = (m.mean_b * m.mean_b + m.mean_a * m.mean_a) + SSIM_C1;
     const double structure_denominator = (literal.variance_b + literal.variance_a) + SSIM_C2;
