@@ -50,19 +50,6 @@ public:
     static constexpr int GARBAGE_COUNT = 5;
     static constexpr int MISSING_COUNT = 4;
 
-    ReferenceShelf() {
-        char temp[MAX_PATH];
-        GetTempPathA(MAX_PATH, temp);
-        folder_ = std::string(temp) + "morvith_sweep_" + std::to_string(GetCurrentProcessId());
-        CreateDirectoryA(folder_.c_str(), nullptr);
-    }
-    ~ReferenceShelf() {
-        for (const std::string& file : written_) DeleteFileA(file.c_str());
-        RemoveDirectoryA(folder_.c_str());
-    }
-    ReferenceShelf(const ReferenceShelf&) = delete;
-    ReferenceShelf& operator=(const ReferenceShelf&) = delete;
-
     // A width x height bitmap of colours drawn from its size.
     const ReferenceFile& Bitmap(int width, int height) {
         const auto key = std::make_pair(width, height);
@@ -74,16 +61,15 @@ public:
             image.pixels.push_back({static_cast<uint8_t>(bits), static_cast<uint8_t>(bits >> 8),
                                     static_cast<uint8_t>(bits >> 16)});
         }
-        const std::string path =
-            folder_ + "\\ref_" + std::to_string(width) + "x" + std::to_string(height) + ".bmp";
+        const std::string path = folder_.Add("ref_" + std::to_string(width) + "x" + std::to_string(height) + ".bmp");
         if (!standin::WriteBmp24(path, image)) throw std::runtime_error("cannot write " + path);
-        return bitmaps_[key] = Written(path);
+        return bitmaps_[key] = Read(path);
     }
 
     // Files that are no picture, or only the start of one.
     const ReferenceFile& Garbage(int which) {
         if (garbage_.empty()) {
-            const std::string whole = folder_ + "\\whole.bmp";
+            const std::string whole = folder_.path() + "\\whole.bmp";
             standin::RgbImage image{16, 8, std::vector<standin::Rgb>(128, standin::Rgb{200, 100, 50})};
             standin::WriteBmp24(whole, image);
             const std::string bmp = Contents(whole);
@@ -102,9 +88,9 @@ public:
 
     ReferenceFile Missing(int which) const {
         switch (which) {
-            case 0: return {folder_ + "\\missing.bmp", std::nullopt, false};
-            case 1: return {folder_ + "\\no_such_folder\\ref.bmp", std::nullopt, false};
-            case 2: return {folder_, std::nullopt, false};  // a folder, not a file
+            case 0: return {folder_.path() + "\\missing.bmp", std::nullopt, false};
+            case 1: return {folder_.path() + "\\no_such_folder\\ref.bmp", std::nullopt, false};
+            case 2: return {folder_.path(), std::nullopt, false};  // a folder, not a file
             default: return {"morvith_sweep_nowhere.bmp", std::nullopt, false};
         }
     }
@@ -121,23 +107,21 @@ private:
     }
 
     ReferenceFile Write(const std::string& name, const std::string& bytes) {
-        const std::string path = folder_ + "\\" + name;
+        const std::string path = folder_.Add(name);
         FILE* file = std::fopen(path.c_str(), "wb");
         if (file == nullptr) throw std::runtime_error("cannot write " + path);
         std::fwrite(bytes.data(), 1, bytes.size(), file);
         std::fclose(file);
-        return Written(path);
+        return Read(path);
     }
 
-    ReferenceFile Written(const std::string& path) {
-        written_.push_back(path);
+    static ReferenceFile Read(const std::string& path) {
         return {path, standin::ReadImageFileAsPicture(path), true};
     }
 
-    std::string folder_;
+    ReferenceFolder folder_{"morvith_sweep_"};
     std::map<std::pair<int, int>, ReferenceFile> bitmaps_;
     std::vector<ReferenceFile> garbage_;
-    std::vector<std::string> written_;
 };
 
 // ---------------------------------------------------------------------------------------
