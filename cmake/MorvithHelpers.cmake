@@ -15,25 +15,39 @@ endfunction()
 # One GoogleTest executable; its cases are discovered by running it (under Wine for the
 # 32-bit build) right before the tests, so that discovery needs no wine at build time.
 # PLACEMENTS registers every case twice, its pictures' guard page after them and before
-# them (MORVITH_GUARD_PLACEMENT), the placement named in the test's name.
+# them (MORVITH_GUARD_PLACEMENT), the placement named in the test's name. SLOW is a gtest
+# filter of cases that need minutes where the others need seconds (in the emulated guest,
+# a range of thousands of frames): they get a timeout of their own, so that a hang of any
+# other case is still found within 300 s.
 function(morvith_add_test name)
-    cmake_parse_arguments(ARG "PLACEMENTS" "" "SOURCES;LIBRARIES" ${ARGN})
+    cmake_parse_arguments(ARG "PLACEMENTS" "SLOW" "SOURCES;LIBRARIES" ${ARGN})
     add_executable(${name} ${ARG_SOURCES})
     morvith_target_defaults(${name})
     target_link_libraries(${name} PRIVATE ${ARG_LIBRARIES} GTest::gtest GTest::gtest_main)
-    if(NOT ARG_PLACEMENTS)
-        gtest_discover_tests(${name}
-            DISCOVERY_MODE PRE_TEST
-            DISCOVERY_TIMEOUT 120
-            PROPERTIES TIMEOUT 300
-            TEST_PREFIX "${MORVITH_TEST_PREFIX}")
-        return()
+    set(placements none)
+    if(ARG_PLACEMENTS)
+        set(placements after before)
     endif()
-    foreach(placement after before)
-        gtest_discover_tests(${name}
-            DISCOVERY_MODE PRE_TEST
-            DISCOVERY_TIMEOUT 120
-            PROPERTIES TIMEOUT 300 ENVIRONMENT "MORVITH_GUARD_PLACEMENT=${placement}"
-            TEST_PREFIX "${MORVITH_TEST_PREFIX}${placement}.")
+    set(groups "*=300")
+    if(ARG_SLOW)
+        set(groups "-${ARG_SLOW}=300" "${ARG_SLOW}=1800")
+    endif()
+    foreach(placement IN LISTS placements)
+        set(prefix "${MORVITH_TEST_PREFIX}")
+        set(environment "")
+        if(NOT placement STREQUAL "none")
+            string(APPEND prefix "${placement}.")
+            set(environment ENVIRONMENT "MORVITH_GUARD_PLACEMENT=${placement}")
+        endif()
+        foreach(group IN LISTS groups)
+            string(REGEX REPLACE "=[0-9]+$" "" filter "${group}")
+            string(REGEX REPLACE "^.*=" "" timeout "${group}")
+            gtest_discover_tests(${name}
+                DISCOVERY_MODE PRE_TEST
+                DISCOVERY_TIMEOUT 120
+                TEST_FILTER "${filter}"
+                PROPERTIES TIMEOUT ${timeout} ${environment}
+                TEST_PREFIX "${prefix}")
+        endforeach()
     endforeach()
 endfunction()

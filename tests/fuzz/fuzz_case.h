@@ -17,6 +17,8 @@
 #include <memory>
 #include <vector>
 
+#include <omp.h>
+
 #include "pixel.h"
 #include "row_kernels.h"
 
@@ -246,6 +248,28 @@ inline PathRuns PathsToCheck(const Case& c) {
     std::fprintf(stderr, "MISMATCH: %s\n", what);
     c.Print(KernelPathName(run.path), run.parallel);
     std::abort();
+}
+
+inline const PathRun kReferenceRun{KernelPath::Scalar, &ScalarRowKernels(), false};
+
+// The sums of the serial scalar reference, checked against plain arithmetic, and those of
+// every path to check against them; expect_identical fails the case on a difference.
+template <typename Sums>
+Sums ReferenceSumsCheckedOnEveryPath(
+    const Case& c,
+    Sums (*sums_with)(const RowKernels&, const PixelYC*, const PixelYC*, int, int, int, bool),
+    void (*expect_identical)(const Case&, const PathRun&, const Sums&, const Sums&),
+    Sums (*plain_sums)(const Case&)) {
+    omp_set_num_threads(c.team_size);
+    const auto sums = [&](const RowKernels& kernels, bool parallel) {
+        return sums_with(kernels, c.a->first(), c.b->first(), c.width, c.height, c.pitch,
+                         parallel);
+    };
+    const Sums reference = sums(ScalarRowKernels(), false);
+    expect_identical(c, kReferenceRun, reference, plain_sums(c));
+    for (const PathRun& run : PathsToCheck(c))
+        expect_identical(c, run, sums(*run.kernels, run.parallel), reference);
+    return reference;
 }
 
 }  // namespace morvith::fuzz

@@ -5,8 +5,6 @@
 #include <cstdint>
 #include <cstdio>
 
-#include <omp.h>
-
 #include "fuzz_case.h"
 #include "psnr.h"
 
@@ -45,19 +43,9 @@ void ExpectIdentical(const Case& c, const PathRun& run, const SquaredErrorTriple
 }  // namespace morvith::fuzz
 
 extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
-    using namespace morvith;
     using namespace morvith::fuzz;
     const Case c = Case::Decode(data, size);
-    omp_set_num_threads(c.team_size);
-    const SquaredErrorTriple reference =
-        SumSquaredErrorReference(c.a->first(), c.b->first(), c.width, c.height, c.pitch, false);
-    ExpectIdentical(c, {KernelPath::Scalar, &ScalarRowKernels(), false}, reference,
-                    PlainSquaredError(c));
-    for (const PathRun& run : PathsToCheck(c)) {
-        ExpectIdentical(c, run,
-                        SumSquaredErrorWith(*run.kernels, c.a->first(), c.b->first(), c.width,
-                                            c.height, c.pitch, run.parallel),
-                        reference);
-    }
+    ReferenceSumsCheckedOnEveryPath(c, morvith::SumSquaredErrorWith, ExpectIdentical,
+                                    PlainSquaredError);
     return 0;
 }

@@ -93,10 +93,10 @@ inline std::vector<Service> ServiceOrder(const StandInHost& host) {
 // Bitmaps in a folder of the test's own, removed with it.
 class ReferenceFolder {
 public:
-    ReferenceFolder() {
+    explicit ReferenceFolder(const char* prefix = "morvith_test_") {
         char temp[MAX_PATH];
         GetTempPathA(MAX_PATH, temp);
-        path_ = std::string(temp) + "morvith_test_" + std::to_string(GetCurrentProcessId());
+        path_ = std::string(temp) + prefix + std::to_string(GetCurrentProcessId());
         CreateDirectoryA(path_.c_str(), nullptr);
     }
     ~ReferenceFolder() {
@@ -108,6 +108,12 @@ public:
 
     const std::string& path() const { return path_; }
 
+    // The path of a file in the folder, removed with it.
+    std::string Add(const std::string& name) {
+        files_.push_back(path_ + "\\" + name);
+        return files_.back();
+    }
+
     // A width x height bitmap of a pattern that varies in all three channels.
     std::string Write(const std::string& name, int width, int height) {
         standin::RgbImage image{width, height, {}};
@@ -115,9 +121,8 @@ public:
             for (int x = 0; x < width; ++x)
                 image.pixels.push_back({static_cast<uint8_t>(x * 3), static_cast<uint8_t>(y * 5),
                                         static_cast<uint8_t>(255 - x - y)});
-        const std::string file = path_ + "\\" + name;
+        const std::string file = Add(name);
         EXPECT_TRUE(standin::WriteBmp24(file, image)) << file;
-        files_.push_back(file);
         return file;
     }
 

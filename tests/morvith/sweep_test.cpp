@@ -36,27 +36,6 @@ using standin::Clip;
 using standin::Picture;
 using standin::ServiceCall;
 
-// A crash inside the plug-in ends the process before any assertion can name the case.
-volatile uint32_t case_in_progress = 0;
-
-LONG CALLBACK NameTheCrashingCase(EXCEPTION_POINTERS* exception) {
-    switch (exception->ExceptionRecord->ExceptionCode) {
-        case EXCEPTION_ACCESS_VIOLATION:
-        case EXCEPTION_ILLEGAL_INSTRUCTION:
-        case EXCEPTION_INT_DIVIDE_BY_ZERO:
-        case EXCEPTION_STACK_OVERFLOW:
-            std::fprintf(stderr, "\nsweep case %u crashed (exception 0x%08lx); rerun it alone with:\n  %s\n",
-                         static_cast<unsigned>(case_in_progress),
-                         static_cast<unsigned long>(exception->ExceptionRecord->ExceptionCode),
-                         SweepRerunCommand(case_in_progress).c_str());
-            std::fflush(stderr);
-            break;
-        default:
-            break;
-    }
-    return EXCEPTION_CONTINUE_SEARCH;
-}
-
 // ---------------------------------------------------------------------------------------
 // Reference files, written once per sweep and shared by its cases
 
@@ -71,19 +50,6 @@ public:
     static constexpr int GARBAGE_COUNT = 5;
     static constexpr int MISSING_COUNT = 4;
 
-    ReferenceShelf() {
-        char temp[MAX_PATH];
-        GetTempPathA(MAX_PATH, temp);
-        folder_ = std::string(temp) + "morvith_sweep_" + std::to_string(GetCurrentProcessId());
-        CreateDirectoryA(folder_.c_str(), nullptr);
-    }
-    ~ReferenceShelf() {
-        for (const std::string& file : written_) DeleteFileA(file.c_str());
-        RemoveDirectoryA(folder_.c_str());
-    }
-    ReferenceShelf(const ReferenceShelf&) = delete;
-    ReferenceShelf& operator=(const ReferenceShelf&) = delete;
-
     // A width x height bitmap of colours drawn from its size.
     const ReferenceFile& Bitmap(int width, int height) {
         const auto key = std::make_pair(width, height);
@@ -95,16 +61,15 @@ public:
             image.pixels.push_back({static_cast<uint8_t>(bits), static_cast<uint8_t>(bits >> 8),
                                     static_cast<uint8_t>(bits >> 16)});
         }
-        const std::string path =
-            folder_ + "\\ref_" + std::to_string(width) + "x" + std::to_string(height) + ".bmp";
+        const std::string path = folder_.Add("ref_" + std::to_string(width) + "x" + std::to_string(height) + ".bmp");
         if (!standin::WriteBmp24(path, image)) throw std::runtime_error("cannot write " + path);
-        return bitmaps_[key] = Written(path);
+        return bitmaps_[key] = Read(path);
     }
 
     // Files that are no picture, or only the start of one.
     const ReferenceFile& Garbage(int which) {
         if (garbage_.empty()) {
-            const std::string whole = folder_ + "\\whole.bmp";
+            const std::string whole = folder_.path() + "\\whole.bmp";
             standin::RgbImage image{16, 8, std::vector<standin::Rgb>(128, standin::Rgb{200, 100, 50})};
             standin::WriteBmp24(whole, image);
             const std::string bmp = Contents(whole);
@@ -123,9 +88,9 @@ public:
 
     ReferenceFile Missing(int which) const {
         switch (which) {
-            case 0: return {folder_ + "\\missing.bmp", std::nullopt, false};
-            case 1: return {folder_ + "\\no_such_folder\\ref.bmp", std::nullopt, false};
-            case 2: return {folder_, std::nullopt, false};  // a folder, not a file
+            case 0: return {folder_.path() + "\\missing.bmp", std::nullopt, false};
+            case 1: return {folder_.path() + "\\no_such_folder\\ref.bmp", std::nullopt, false};
+            case 2: return {folder_.path(), std::nullopt, false};  // a folder, not a file
             default: return {"morvith_sweep_nowhere.bmp", std::nullopt, false};
         }
     }
@@ -142,23 +107,21 @@ private:
     }
 
     ReferenceFile Write(const std::string& name, const std::string& bytes) {
-        const std::string path = folder_ + "\\" + name;
+        const std::string path = folder_.Add(name);
         FILE* file = std::fopen(path.c_str(), "wb");
         if (file == nullptr) throw std::runtime_error("cannot write " + path);
         std::fwrite(bytes.data(), 1, bytes.size(), file);
         std::fclose(file);
-        return Written(path);
+        return Read(path);
     }
 
-    ReferenceFile Written(const std::string& path) {
-        written_.push_back(path);
+    static ReferenceFile Read(const std::string& path) {
         return {path, standin::ReadImageFileAsPicture(path), true};
     }
 
-    std::string folder_;
+    ReferenceFolder folder_{"morvith_sweep_"};
     std::map<std::pair<int, int>, ReferenceFile> bitmaps_;
     std::vector<ReferenceFile> garbage_;
-    std::vector<std::string> written_;
 };
 
 // ---------------------------------------------------------------------------------------
@@ -436,7 +399,7 @@ enum class TitleAfter { Unchanged, DisplayName, PsnrLine, SsimLine };
 struct Expectation {
     TitleAfter title = TitleAfter::Unchanged;
     std::string psnr_line;                  // without the milliseconds
-    ChannelTriple<double> ssim;
+    SsimOracleTriple ssim;
     const char* box = nullptr;              // the one warning box's text, or none
     std::vector<Service> services;
     bool fetches = false;
@@ -499,7 +462,7 @@ Expectation Expect(const Case& c) {
         e.psnr_line = line.substr(0, line.size() - std::strlen("0[ms]"));
     } else {
         e.title = TitleAfter::SsimLine;
-        e.ssim = LiteralTwoPassSsim(a.data(), b.data(), c.width, c.height, c.width);
+        e.ssim = OracleSsim(a.data(), b.data(), c.width, c.height, c.width);
     }
     return e;
 }
@@ -515,23 +478,6 @@ std::optional<std::string> BeforeMilliseconds(const std::string& line) {
     if (ms.empty() || ms.front() == '-' || ms.find_first_not_of("0123456789.e+-") != std::string::npos)
         return std::nullopt;
     return line.substr(0, space + 1);
-}
-
-// The plug-in's exact moments and the literal two-pass ones may differ in the last bits,
-// never in the six digits shown.
-bool SsimValueShownAs(double value, const std::string& shown) { return shown == FormatMeasure(value); }
-
-bool SsimLineMatches(const std::string& line, const ChannelTriple<double>& values) {
-    std::istringstream fields(line);
-    std::string y, cb, cr, rest;
-    if (!(fields >> y >> cb >> cr) || (fields >> rest) || line != y + ' ' + cb + ' ' + cr + ' ') return false;
-    return SsimValueShownAs(values.y, y) && SsimValueShownAs(values.cb, cb) && SsimValueShownAs(values.cr, cr);
-}
-
-std::string ExpectedLine(const Expectation& e) {
-    if (e.title == TitleAfter::PsnrLine) return e.psnr_line;
-    return std::string(FormatMeasure(e.ssim.y)) + ' ' + std::string(FormatMeasure(e.ssim.cb)) + ' ' +
-           std::string(FormatMeasure(e.ssim.cr)) + ' ';
 }
 
 // ---------------------------------------------------------------------------------------
@@ -600,7 +546,6 @@ public:
 
     // The first mismatch between what the plug-in did and what the oracle says, or "".
     std::string Run(const Case& c, Tally& tally) {
-        case_in_progress = c.seed;
         host_.SetSlider(KIND, c.kind);
         host_.SetSlider(OFFSET, c.offset);
         host_.SetCheckbox(MULTITHREAD, c.multithread);
@@ -755,11 +700,12 @@ private:
                 if (title != "Morvith") wrong("Morvith");
                 return;
             case TitleAfter::PsnrLine:
+                if (BeforeMilliseconds(title) != e.psnr_line) wrong(e.psnr_line + "<ms>[ms]");
+                return;
             case TitleAfter::SsimLine: {
                 const std::optional<std::string> line = BeforeMilliseconds(title);
-                const bool matches = line && (e.title == TitleAfter::PsnrLine ? *line == e.psnr_line
-                                                                               : SsimLineMatches(*line, e.ssim));
-                if (!matches) wrong(ExpectedLine(e) + "<ms>[ms]");
+                const std::string why = line ? CheckShownSsimValues(e.ssim, *line) : "no time at its end";
+                if (!why.empty()) wrong(ExactSsimValues(e.ssim) + "<ms>[ms] (" + why + ")");
             }
         }
     }
@@ -788,22 +734,13 @@ TEST_P(MorvithSweep, WhatTheUserSeesMatchesTheReference) {
     ReferenceShelf shelf;
     Sweep sweep(PinnedModulePath(ModulePath(), GetParam()));
     Tally tally;
-    const std::optional<uint32_t> only = OnlySweepSeed();
-    const int count = only ? 1 : static_cast<int>(SweepCaseCountFor(GetParam(), 10000, 500));
-    int failures = 0;
-    PVOID handler = AddVectoredExceptionHandler(1, NameTheCrashingCase);
     const auto start = std::chrono::steady_clock::now();
-    for (int i = 0; i < count && failures < 5; ++i) {
-        const uint32_t seed = only ? *only : static_cast<uint32_t>(i + 1);
+    const int count = RunSweep(SweepCasesFor(GetParam(), 10000), SweepCasesFor(GetParam(), 500), [&](uint32_t seed) {
         const Case c = MakeCase(seed, shelf);
         const std::string failure = sweep.Run(c, tally);
-        if (failure.empty()) continue;
-        ++failures;
-        ADD_FAILURE() << "case " << seed << " (" << Describe(c) << "): " << failure << "\nrerun it alone with:\n  "
-                      << SweepRerunCommand(seed);
-    }
+        return failure.empty() ? failure : Describe(c) + ": " + failure;
+    });
     const double seconds = std::chrono::duration<double>(std::chrono::steady_clock::now() - start).count();
-    RemoveVectoredExceptionHandler(handler);
     std::printf("%d cases in %.2f s (%.0f cases/s), %s placement: PSNR %d, SSIM %d, display name %d, left alone %d, "
                 "frame boxes %d, image boxes %d, odd jobs %d, dialogs %d\n",
                 count, seconds, count / seconds, GuardPlacementName(DefaultGuardPlacement()), tally.psnr, tally.ssim,

@@ -25,21 +25,6 @@ constexpr int PATH_BUFFER_SIZE = 260;
 constexpr int MESSAGES_PER_ROUND = 100;
 constexpr uint32_t FIRST_SEED = 1;
 
-// A crash ends the process before any assertion can name the round.
-volatile uint32_t round_in_progress = 0;
-
-LONG CALLBACK NameTheCrashingRound(EXCEPTION_POINTERS* exception) {
-    const DWORD code = exception->ExceptionRecord->ExceptionCode;
-    if (code == EXCEPTION_ACCESS_VIOLATION || code == EXCEPTION_ILLEGAL_INSTRUCTION ||
-        code == EXCEPTION_STACK_OVERFLOW) {
-        std::fprintf(stderr, "\nround %u crashed (exception 0x%08lx); rerun it alone with:\n  %s\n",
-                     static_cast<unsigned>(round_in_progress), static_cast<unsigned long>(code),
-                     SweepRerunCommand(round_in_progress).c_str());
-        std::fflush(stderr);
-    }
-    return EXCEPTION_CONTINUE_SEARCH;
-}
-
 const char* loaded_name = nullptr;
 
 // Reports a 2 x 2 picture loaded, so that no error box slows the test down.
@@ -321,17 +306,15 @@ TEST_F(MorvithWindowMessages, SetupAndTeardownInAnyOrder) {
 }
 
 TEST_F(MorvithWindowMessages, RandomMessagesKeepThePathTheControlsAndTheFont) {
-    const PVOID handler = AddVectoredExceptionHandler(1, NameTheCrashingRound);
+    SweepCrashReport crash_report("round");
     const std::optional<uint32_t> only = OnlySweepSeed();
     const int rounds = only ? 1 : std::max(1, static_cast<int>(SweepCaseCount(3000, 300)) / MESSAGES_PER_ROUND);
     for (int round = 0; round < rounds && !HasFailure(); ++round) {
         const uint32_t seed = only ? *only : FIRST_SEED + round;
-        round_in_progress = seed;
+        crash_report.SetCase(seed);
         SCOPED_TRACE("round " + std::to_string(seed) + "; rerun it alone with:\n  " + SweepRerunCommand(seed));
         RunRound(seed);
     }
-    RemoveVectoredExceptionHandler(handler);
-
 }
 
 }  // namespace

@@ -4,12 +4,10 @@
 #include <cstdint>
 #include <cstdio>
 #include <cstdlib>
-#include <cstring>
 #include <optional>
 #include <sstream>
 
 #include "guarded_picture.h"
-#include "sweep_plan.h"
 
 namespace morvith::ex_test {
 
@@ -113,45 +111,6 @@ namespace {
 TitleHistory* recording = nullptr;
 
 }  // namespace
-
-SweepPlan SweepPlanFromEnvironment(const char* kernel_path) {
-    SweepPlan plan;
-    if (const std::optional<uint32_t> seed = testing::OnlySweepSeed()) {
-        plan.seeds.push_back(*seed);
-        return plan;
-    }
-    const uint32_t cases = testing::SweepCaseCountFor(kernel_path, 10000, 500);
-    for (uint32_t seed = 1; seed <= cases; ++seed) plan.seeds.push_back(seed);
-    return plan;
-}
-
-namespace {
-uint32_t crashing_seed = 0;
-std::string crash_rerun_prefix;
-std::string crash_rerun_suffix;
-}  // namespace
-
-SweepCrashReport::SweepCrashReport() {
-    const std::string command = testing::SweepRerunCommand(0);
-    const size_t seed_at = command.find("MORVITH_SWEEP_SEED=0") + std::strlen("MORVITH_SWEEP_SEED=");
-    crash_rerun_prefix = command.substr(0, seed_at);
-    crash_rerun_suffix = command.substr(seed_at + 1);
-    previous_ = SetUnhandledExceptionFilter(&SweepCrashReport::Report);
-}
-
-SweepCrashReport::~SweepCrashReport() { SetUnhandledExceptionFilter(previous_); }
-
-void SweepCrashReport::SetCase(uint32_t seed) { crashing_seed = seed; }
-
-LONG WINAPI SweepCrashReport::Report(EXCEPTION_POINTERS* exception) {
-    std::fprintf(stderr, "case %u crashed (exception 0x%08lx at %p)\n  rerun: %s%u%s\n",
-                 static_cast<unsigned>(crashing_seed),
-                 static_cast<unsigned long>(exception->ExceptionRecord->ExceptionCode),
-                 exception->ExceptionRecord->ExceptionAddress, crash_rerun_prefix.c_str(),
-                 static_cast<unsigned>(crashing_seed), crash_rerun_suffix.c_str());
-    std::fflush(stderr);
-    return EXCEPTION_CONTINUE_SEARCH;
-}
 
 TitleHistory::TitleHistory(StandInHost& host) : host_(host) {
     recording = this;

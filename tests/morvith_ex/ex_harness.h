@@ -76,30 +76,6 @@ std::string Digits(double value);
 std::string PsnrValues(std::initializer_list<double> decibels);  // NaN for infinite
 std::string SsimValues(double y, double cb, double cr);
 
-// The cases of a random sweep: MORVITH_SWEEP_SEED alone, or MORVITH_SWEEP_CASES seeds
-// (10000 by default, 500 on the emulated route, MORVITH_WIN32_ROUTE=emulated; a fifth of
-// either for a module pinned at kernel_path).
-struct SweepPlan {
-    std::vector<uint32_t> seeds;
-};
-SweepPlan SweepPlanFromEnvironment(const char* kernel_path);
-
-// While it lives, a crash (a read or write outside a picture) prints the seed of the case
-// that was running and the command that reruns it, before the process ends.
-class SweepCrashReport {
-public:
-    SweepCrashReport();
-    ~SweepCrashReport();
-    SweepCrashReport(const SweepCrashReport&) = delete;
-    SweepCrashReport& operator=(const SweepCrashReport&) = delete;
-
-    void SetCase(uint32_t seed);
-
-private:
-    static LONG WINAPI Report(EXCEPTION_POINTERS* exception);
-    LPTOP_LEVEL_EXCEPTION_FILTER previous_ = nullptr;
-};
-
 // Every title the plug-in sets while it lives, with the number of service calls the host
 // had seen at that moment, so that a title can be placed among the calls.
 class TitleHistory {
