@@ -19,10 +19,11 @@ bool CpuHasSse2() {
 }
 
 // AVX, even on 128-bit vectors, needs a system that saves the YMM registers on a switch.
+// The AVX kernels also use SSE4.1, which a virtual processor may leave out.
 bool CpuHasAvx() {
     unsigned eax, ebx, ecx, edx;
     if (!__get_cpuid(1, &eax, &ebx, &ecx, &edx)) return false;
-    if ((ecx & bit_OSXSAVE) == 0 || (ecx & bit_AVX) == 0) return false;
+    if ((ecx & bit_OSXSAVE) == 0 || (ecx & bit_AVX) == 0 || (ecx & bit_SSE4_1) == 0) return false;
     unsigned xcr0_low, xcr0_high;
     __asm__("xgetbv" : "=a"(xcr0_low), "=d"(xcr0_high) : "c"(0));
     return (xcr0_low & 0x6) == 0x6;  // XMM and YMM state
