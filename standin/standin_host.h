@@ -8,14 +8,16 @@
 // the Esc key down when the test says.
 //
 // What a test may call, all on StandInHost:
-//   the module      registration, CallGetFilterTable, module, window, WindowTitle
+//   the module      registration, CallGetFilterTable, module, window, WindowTitle, EditHandle
 //   the settings    SetSlider, SetCheckbox, Slider, Checkbox
-//   the pictures    SetClip, clip, SetPicturePlacement, ProcessFrame
+//   the pictures    SetClip, clip, SetPicturePlacement, PicturePlacement, ProcessFrame
 //   the window      SendToWindowCallback, window_messages, FindControl, Controls,
 //                   TypeIntoControl, PressButton
-//   the services    SetSavingOutput, SetFilterIsEnabledResult, calls, CallsOf, ClearLog
+//   the services    SetSavingOutput, SetFilterIsEnabledResult, redraw_count, calls, CallsOf,
+//                   ClearLog
 //   scripted input  QueueMessageBoxAnswer, QueueFileDialogAnswer, ScriptEscapeKey,
 //                   SetKeyStateSource; what came up: message_boxes, file_dialogs
+//   screenshots     ShowHostControls, CaptureWindow
 // Clips and image files are in pictures.h, the records and instructions in
 // host_records.h, the import table walker in import_table.h.
 //
