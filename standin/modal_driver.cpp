@@ -12,8 +12,6 @@
 namespace morvith::standin {
 namespace {
 
-using Internals = StandInHost::Internals;
-
 // Marks a dialog already handled: Wine activates some windows twice.
 constexpr char HANDLED_PROPERTY[] = "MorvithStandInHandled";
 constexpr int MESSAGE_TEXT_ID = 0xFFFF;
@@ -31,20 +29,12 @@ int hook_users = 0;
 
 struct DialogState {
     HWND dialog = nullptr;
-    StandInHost* host = nullptr;
+    HostState* host = nullptr;
     size_t record = 0;
     bool typed = false;
     int ticks_since_open = 0;
 };
 std::vector<DialogState> dialogs;
-
-std::string TextOf(HWND window) {
-    if (window == nullptr) return {};
-    const int length = GetWindowTextLengthA(window);
-    std::string text(static_cast<size_t>(length) + 1, '\0');
-    text.resize(GetWindowTextA(window, text.data(), length + 1));
-    return text;
-}
 
 std::string ClassOf(HWND window) {
     char name[64] = {};
@@ -104,11 +94,11 @@ void AnswerMessageBox(HWND box) {
     DialogState* file_dialog = StateOf(record.owner);
     record.inside_file_dialog = file_dialog != nullptr;
 
-    StandInHost* host = file_dialog != nullptr ? file_dialog->host : Internals::current;
+    HostState* host = file_dialog != nullptr ? file_dialog->host : HostState::current;
     int answer = 0;
-    if (host != nullptr && !Internals::box_answers(*host).empty()) {
-        answer = Internals::box_answers(*host).front();
-        Internals::box_answers(*host).pop_front();
+    if (host != nullptr && !host->box_answers.empty()) {
+        answer = host->box_answers.front();
+        host->box_answers.pop_front();
     } else if (record.buttons.empty() ||
                std::find(record.buttons.begin(), record.buttons.end(), IDOK) != record.buttons.end()) {
         answer = IDOK;
@@ -117,9 +107,9 @@ void AnswerMessageBox(HWND box) {
     }
     record.answer = answer;
     if (host != nullptr) {
-        record.sequence = Internals::NextSequence(*host);
-        Internals::message_boxes(*host).push_back(std::move(record));
-        auto& records = Internals::file_dialogs(*host);
+        record.sequence = host->NextSequence();
+        host->message_boxes.push_back(std::move(record));
+        auto& records = host->file_dialogs;
         if (file_dialog != nullptr && file_dialog->record < records.size()) records[file_dialog->record].refused = true;
     }
     Press(box, answer);
@@ -147,7 +137,7 @@ void CALLBACK DriveFileDialog(HWND dialog, UINT, UINT_PTR, DWORD) {
         KillTimer(dialog, DIALOG_TIMER_ID);
         return;
     }
-    auto& records = Internals::file_dialogs(*state->host);
+    auto& records = state->host->file_dialogs;
     if (state->record >= records.size()) {  // the log was cleared meanwhile
         KillTimer(dialog, DIALOG_TIMER_ID);
         Press(dialog, IDCANCEL);
@@ -178,7 +168,7 @@ void CALLBACK DriveFileDialog(HWND dialog, UINT, UINT_PTR, DWORD) {
 }
 
 void StartFileDialog(HWND dialog) {
-    StandInHost* host = Internals::current;
+    HostState* host = HostState::current;
     if (host == nullptr) {
         Press(dialog, IDCANCEL);
         return;
@@ -187,16 +177,16 @@ void StartFileDialog(HWND dialog) {
     dialogs.erase(std::remove_if(dialogs.begin(), dialogs.end(), [](const DialogState& s) { return !IsWindow(s.dialog); }),
                   dialogs.end());
     FileDialogRecord record;
-    record.sequence = Internals::NextSequence(*host);
+    record.sequence = host->NextSequence();
     record.owner = GetWindow(dialog, GW_OWNER);
     record.title = TextOf(dialog);
-    auto& answers = Internals::dialog_answers(*host);
+    auto& answers = host->dialog_answers;
     record.answer_was_queued = !answers.empty();
     if (record.answer_was_queued) {
         record.answer = std::move(answers.front());
         answers.pop_front();
     }
-    auto& records = Internals::file_dialogs(*host);
+    auto& records = host->file_dialogs;
     records.push_back(std::move(record));
     dialogs.push_back({dialog, host, records.size() - 1, false, 0});
     SetTimer(dialog, DIALOG_TIMER_ID, DIALOG_TIMER_MS, DriveFileDialog);
@@ -231,5 +221,10 @@ void ReleaseModalHook() {
         dialogs.clear();
     }
 }
+
+void StandInHost::QueueMessageBoxAnswer(int button_id) { state_->box_answers.push_back(button_id); }
+void StandInHost::QueueFileDialogAnswer(FileDialogAnswer answer) { state_->dialog_answers.push_back(std::move(answer)); }
+const std::vector<MessageBoxRecord>& StandInHost::message_boxes() const { return state_->message_boxes; }
+const std::vector<FileDialogRecord>& StandInHost::file_dialogs() const { return state_->file_dialogs; }
 
 }  // namespace morvith::standin

@@ -8,7 +8,7 @@
 #include <string>
 #include <vector>
 
-#include "standin_host.h"
+#include "standin_internal.h"
 
 #define STB_IMAGE_WRITE_STATIC
 #define STB_IMAGE_WRITE_IMPLEMENTATION
@@ -47,46 +47,48 @@ HWND Child(HWND parent, const char* class_name, const std::string& text, DWORD s
 }  // namespace
 
 void StandInHost::ShowHostControls() {
-    const FilterRegistration& r = *registration_;
+    const FilterRegistration& r = *state_->registration;
+    const HWND window = state_->window;
     HFONT font = static_cast<HFONT>(GetStockObject(DEFAULT_GUI_FONT));
     RECT client;
-    GetClientRect(window_, &client);
+    GetClientRect(window, &client);
     const int width = client.right - client.left;
     int id = FIRST_HOST_CONTROL_ID;
     int y = TOP_MARGIN;
     for (int i = 0; i < r.slider_count; ++i, y += ROW_HEIGHT) {
-        Child(window_, "STATIC", r.slider_names[i], SS_LEFT, 8, y + 2, 70, 16, id++, font);
-        HWND bar = Child(window_, "SCROLLBAR", "", SBS_HORZ, 80, y, width - 150, 17, id++, font);
+        Child(window, "STATIC", r.slider_names[i], SS_LEFT, 8, y + 2, 70, 16, id++, font);
+        HWND bar = Child(window, "SCROLLBAR", "", SBS_HORZ, 80, y, width - 150, 17, id++, font);
         SetScrollRange(bar, SB_CTL, r.slider_minima[i], r.slider_maxima[i], FALSE);
         SetScrollPos(bar, SB_CTL, Slider(i), TRUE);
-        Child(window_, "STATIC", std::to_string(Slider(i)), SS_RIGHT, width - 64, y + 2, 56, 16, id++, font);
+        Child(window, "STATIC", std::to_string(Slider(i)), SS_RIGHT, width - 64, y + 2, 56, 16, id++, font);
     }
     for (int i = 0; i < r.checkbox_count; ++i, y += CHECKBOX_ROW_HEIGHT) {
-        HWND box = Child(window_, "BUTTON", r.checkbox_names[i], BS_CHECKBOX, 8, y, width - 16, 18, id++, font);
+        HWND box = Child(window, "BUTTON", r.checkbox_names[i], BS_CHECKBOX, 8, y, width - 16, 18, id++, font);
         SendMessageA(box, BM_SETCHECK, Checkbox(i) != 0 ? BST_CHECKED : BST_UNCHECKED, 0);
     }
 
     // No close button: without Wine's symbol font its glyph shows as a stray letter.
-    SetWindowLongA(window_, GWL_STYLE, GetWindowLongA(window_, GWL_STYLE) & ~WS_SYSMENU);
-    SetWindowPos(window_, nullptr, 0, 0, 0, 0, SWP_NOMOVE | SWP_NOSIZE | SWP_NOZORDER | SWP_FRAMECHANGED);
+    SetWindowLongA(window, GWL_STYLE, GetWindowLongA(window, GWL_STYLE) & ~WS_SYSMENU);
+    SetWindowPos(window, nullptr, 0, 0, 0, 0, SWP_NOMOVE | SWP_NOSIZE | SWP_NOZORDER | SWP_FRAMECHANGED);
 
     // A window whose size the plug-in leaves to the host grows to hold the host's rows.
     if (r.window_height == 0) {
         RECT frame;
-        GetWindowRect(window_, &frame);
+        GetWindowRect(window, &frame);
         const int decoration = (frame.bottom - frame.top) - (client.bottom - client.top);
-        SetWindowPos(window_, nullptr, 0, 0, frame.right - frame.left, y + TOP_MARGIN + decoration,
+        SetWindowPos(window, nullptr, 0, 0, frame.right - frame.left, y + TOP_MARGIN + decoration,
                      SWP_NOMOVE | SWP_NOZORDER);
     }
     PumpMessages();
 }
 
 bool StandInHost::CaptureWindow(const std::string& png_path) {
-    RedrawWindow(window_, nullptr, nullptr, RDW_INVALIDATE | RDW_ERASE | RDW_FRAME | RDW_ALLCHILDREN | RDW_UPDATENOW);
+    const HWND window = state_->window;
+    RedrawWindow(window, nullptr, nullptr, RDW_INVALIDATE | RDW_ERASE | RDW_FRAME | RDW_ALLCHILDREN | RDW_UPDATENOW);
     PumpMessages();
 
     RECT frame;
-    GetWindowRect(window_, &frame);
+    GetWindowRect(window, &frame);
     const int width = frame.right - frame.left;
     const int height = frame.bottom - frame.top;
     if (width <= 0 || height <= 0) return false;
@@ -99,7 +101,7 @@ bool StandInHost::CaptureWindow(const std::string& png_path) {
     info.bmiHeader.biBitCount = 32;
     info.bmiHeader.biCompression = BI_RGB;
     void* bits = nullptr;
-    HDC window_dc = GetWindowDC(window_);
+    HDC window_dc = GetWindowDC(window);
     HDC memory_dc = CreateCompatibleDC(window_dc);
     HBITMAP bitmap = CreateDIBSection(window_dc, &info, DIB_RGB_COLORS, &bits, nullptr, 0);
     bool written = false;
@@ -119,7 +121,7 @@ bool StandInHost::CaptureWindow(const std::string& png_path) {
         DeleteObject(bitmap);
     }
     DeleteDC(memory_dc);
-    ReleaseDC(window_, window_dc);
+    ReleaseDC(window, window_dc);
     return written;
 }
 

@@ -2,43 +2,103 @@
 
 // Shared between the stand-in host's source files; not part of its interface.
 
+#include <deque>
+#include <memory>
 #include <optional>
 #include <string>
+#include <vector>
 
 #include "standin_host.h"
 
 namespace morvith::standin {
 
-struct StandInHost::Internals {
-    // The host that services, the settings window and the modal driver report to.
-    static StandInHost* current;
+// Words that the plug-in reads by index, ending right before a no-access page so that
+// an index past the count crashes.
+struct GuardedWords {
+    explicit GuardedWords(size_t count);
+    ~GuardedWords();
+    GuardedWords(const GuardedWords&) = delete;
+    GuardedWords& operator=(const GuardedWords&) = delete;
 
-    static std::deque<int>& box_answers(StandInHost& host) { return host.box_answers_; }
-    static std::deque<FileDialogAnswer>& dialog_answers(StandInHost& host) { return host.dialog_answers_; }
-    static std::vector<MessageBoxRecord>& message_boxes(StandInHost& host) { return host.message_boxes_; }
-    static std::vector<FileDialogRecord>& file_dialogs(StandInHost& host) { return host.file_dialogs_; }
-    static uint64_t NextSequence(StandInHost& host) { return host.NextSequence(); }
-    static int32_t CallWindowCallback(StandInHost& host, HWND window, UINT message, WPARAM wparam,
-                                      LPARAM lparam);
-    static StandInHost* HostOfWindow(HWND window);
-
-    // For the services.
-    static void Log(StandInHost& host, ServiceCall call) {
-        call.sequence = host.NextSequence();
-        host.calls_.push_back(std::move(call));
-    }
-    static bool saving(const StandInHost& host) { return host.saving_output_; }
-    static int32_t enabled(const StandInHost& host) { return host.filter_is_enabled_result_; }
-    static void CountRedraw(StandInHost& host) { ++host.redraw_count_; }
-    static PixelYC* Fetch(StandInHost& host, int32_t frame, int32_t* width, int32_t* height) {
-        return host.Fetch(frame, width, height);
-    }
-    static SHORT EscapeKeyState(StandInHost& host, int key);
-    static int32_t Load(StandInHost& host, PixelYC* destination, const char* name, int32_t* width,
-                        int32_t* height, int32_t flags) {
-        return host.LoadImage(destination, name, width, height, flags);
-    }
+    void* mapping = nullptr;
+    size_t mapping_size = 0;
+    int32_t* words = nullptr;
 };
+
+struct FetchedFrame {
+    int32_t frame = 0;
+    std::unique_ptr<testing::GuardedPicture> picture;
+};
+
+struct StandInHost::State {
+    // The host that services, the settings window and the modal driver report to.
+    static State* current;
+    void MakeCurrent() { current = this; }
+
+    // The module and what it was given (standin_host.cpp).
+    std::string module_path;
+    HMODULE module = nullptr;
+    FilterRegistration* registration = nullptr;
+    host::HostServices services{};
+    HWND window = nullptr;
+    std::unique_ptr<GuardedWords> slider_words;
+    std::unique_ptr<GuardedWords> checkbox_words;
+    std::vector<WindowMessageRecord> window_messages;
+    // Recorded before the callback returns, so that the service calls made inside it
+    // show their order through their sequence numbers.
+    int32_t CallWindowCallback(HWND target, UINT message, WPARAM wparam, LPARAM lparam);
+
+    // The pictures handed out (frame_cache.cpp).
+    Clip clip;
+    testing::GuardPlacement placement = testing::DefaultGuardPlacement();
+    std::deque<FetchedFrame> fetched;  // newest last
+    bool fetched_intact = true;        // of the frames released during this call
+    int32_t fetches_in_call = 0;
+    PixelYC* Fetch(int32_t frame, int32_t* width, int32_t* height);
+    void ReleaseFetchedFrame(const FetchedFrame& frame);
+    void ReleaseFetchedFrames();
+    int32_t LoadImage(PixelYC* destination, const char* file_name, int32_t* width, int32_t* height);
+
+    // The services' answers and their log (host_services.cpp).
+    bool saving_output = false;
+    int32_t filter_is_enabled_result = 1;
+    int redraw_count = 0;
+    uint64_t sequence = 0;  // shared by service calls and modal records
+    std::vector<ServiceCall> calls;
+    uint64_t NextSequence() { return ++sequence; }
+
+    // The Esc key (escape_key.cpp).
+    std::vector<KeyHold> escape_holds;
+    std::vector<int32_t> escape_reads;
+    KeyStateSource key_state_source = KeyStateSource::Scripted;
+    void** key_state_slot = nullptr;  // the module's import of GetAsyncKeyState, if any
+    void* system_key_state = nullptr;
+    void FindKeyStateImport();
+    void RouteKeyStateImport(KeyStateSource source);
+    SHORT EscapeKeyState(int key);
+
+    // Message boxes and file dialogs (modal_driver.cpp).
+    std::deque<int> box_answers;
+    std::deque<FileDialogAnswer> dialog_answers;
+    std::vector<MessageBoxRecord> message_boxes;
+    std::vector<FileDialogRecord> file_dialogs;
+};
+using HostState = StandInHost::State;
+
+// Copies between clip pictures and guard-page ones (frame_cache.cpp); GapsIntact: the
+// samples between width and pitch of every row but the last still hold the gap marker.
+void CopyInto(testing::GuardedPicture& target, const Picture& source);
+Picture CopyOut(const testing::GuardedPicture& source, int width, int height);
+bool GapsIntact(const testing::GuardedPicture& picture);
+
+// The service table with the host's functions, the unused words 0 (host_services.cpp).
+host::HostServices ServiceTable();
+
+// The settings window of a host; throws std::runtime_error if it cannot be made
+// (settings_window.cpp).
+HWND CreateSettingsWindow(HostState& host);
+// GetWindowTextA bytes; empty for a null window.
+std::string TextOf(HWND window);
 
 // The modal driver's WH_CBT hook on the calling thread, shared by every host.
 void AcquireModalHook();

@@ -1,0 +1,148 @@
+#pragma once
+
+// What the stand-in host records of a plug-in's calls and windows, and the test's
+// instructions for the inputs it scripts (dialog answers, the Esc key, typing).
+
+#include <windows.h>
+
+#include <climits>
+#include <cstdint>
+#include <string>
+#include <vector>
+
+#include "filter_abi.h"
+#include "pictures.h"
+
+namespace morvith::standin {
+
+using host::FilterRegistration;
+using host::FrameJob;
+
+enum class Service {
+    IsSavingOutput,
+    RedrawFilterWindow,
+    FilterIsEnabled,
+    ReserveFrameCache,
+    FetchFilteredFrame,
+    LoadImageFile,
+};
+const char* ServiceName(Service service);
+
+// One call of a host service, with its arguments; fields that a service does not take stay 0.
+struct ServiceCall {
+    uint64_t sequence = 0;                     // shared with the modal records: global order
+    Service service{};
+    FilterRegistration* registration = nullptr;  // RedrawFilterWindow, FilterIsEnabled, ReserveFrameCache, FetchFilteredFrame
+    void* edit_handle = nullptr;               // IsSavingOutput, FetchFilteredFrame
+    int32_t max_width = 0;                     // ReserveFrameCache
+    int32_t height = 0;                        // ReserveFrameCache
+    int32_t frame_count = 0;                   // ReserveFrameCache
+    int32_t frame = 0;                         // FetchFilteredFrame: the frame number asked for
+    int32_t* width_out = nullptr;              // FetchFilteredFrame, LoadImageFile
+    int32_t* height_out = nullptr;             // FetchFilteredFrame, LoadImageFile
+    PixelYC* destination = nullptr;            // LoadImageFile
+    bool file_name_null = false;               // LoadImageFile: a null name was passed
+    std::string file_name;                     // LoadImageFile: the name's bytes
+    int32_t flags = 0;                         // ReserveFrameCache, LoadImageFile
+    int32_t result = 0;                        // the int result (FetchFilteredFrame: 1 if a picture, 0 if null)
+    PixelYC* picture = nullptr;                // FetchFilteredFrame: the picture handed out, or null
+};
+
+enum class BoxIcon { None, Warning, Information, Error, Question };
+
+// A message box as the host saw it, and how it was answered.
+struct MessageBoxRecord {
+    uint64_t sequence = 0;
+    HWND owner = nullptr;          // GetWindow(GW_OWNER) of the box
+    std::string text;              // code page 932 bytes
+    std::string caption;
+    BoxIcon icon = BoxIcon::None;
+    std::vector<int> buttons;      // visible ones among IDOK..IDCONTINUE, ascending
+    int answer = 0;                // the button id pressed
+    bool inside_file_dialog = false;  // raised by an open-file dialog (e.g. file not found)
+};
+
+// The test's instruction for the next open-file dialog.
+struct FileDialogAnswer {
+    bool cancel = true;
+    std::string path;  // typed into the file-name box, then Open is pressed
+
+    static FileDialogAnswer Open(std::string path) { return {false, std::move(path)}; }
+    static FileDialogAnswer Cancel() { return {true, {}}; }
+};
+
+// An open-file dialog as the host saw it, and how it was answered.
+struct FileDialogRecord {
+    uint64_t sequence = 0;
+    HWND owner = nullptr;
+    std::string title;                    // the dialog's caption
+    std::string initial_file_name;        // the file-name box's text before typing (of a full path, Wine shows the name)
+    std::vector<std::string> file_types;  // the entries of the type list
+    bool answer_was_queued = false;       // false: no instruction left, cancelled
+    FileDialogAnswer answer;
+    bool refused = false;                 // the dialog raised a box after Open; cancelled then
+};
+
+// One message that the settings window forwarded (or SendToWindowCallback sent) to the
+// plug-in's window callback, with the callback's result.
+struct WindowMessageRecord {
+    UINT message = 0;
+    WPARAM wparam = 0;
+    LPARAM lparam = 0;
+    int32_t result = 0;
+};
+
+// A child control of the settings window.
+struct ControlInfo {
+    HWND handle = nullptr;
+    int id = 0;
+    std::string class_name;
+    std::string text;               // GetWindowTextA bytes
+    DWORD style = 0;
+    DWORD ex_style = 0;
+    int x = 0, y = 0;               // top-left in the parent's client coordinates
+    int width = 0, height = 0;
+    bool has_font = false;          // WM_GETFONT returned a font
+    LOGFONTA font{};                // GetObjectA of that font
+};
+
+// What one ProcessFrame call left behind.
+struct FrameResult {
+    int32_t returned = 0;               // the callback's result
+    PixelYC* work_picture = nullptr;    // the job's words as the plug-in left them
+    PixelYC* spare_picture = nullptr;
+    int32_t width = 0;
+    int32_t height = 0;
+    PixelYC* host_work_picture = nullptr;   // what the host put in, for comparison
+    PixelYC* host_spare_picture = nullptr;
+    bool spare_is_fetched_frame = false;    // spare_picture left pointing at a frame FetchFilteredFrame handed out
+    bool fetched_frames_intact = true;      // every handed-out frame, gaps included, as the host wrote it
+    FrameJob job_before{};                  // every word of the job as handed over (unused words patterned)
+    FrameJob job_after{};                   // and as the plug-in left it
+    Picture work_after;                     // the work picture's samples after the call (frame size)
+    bool work_gaps_intact = true;           // samples between width and max_width of each row untouched
+    Picture spare_after;                    // the spare buffer after the call, max_width x max_height
+    std::string title;                      // the settings window's title after the call
+    std::vector<int32_t> escape_reads;      // each read of the Esc key: the frames fetched before it
+};
+
+// The Esc key held down while the number of frames fetched so far in a ProcessFrame call
+// lies in [from_fetch, until_fetch): from 0, it is held from before the call.
+struct KeyHold {
+    int32_t from_fetch = 0;
+    int32_t until_fetch = INT32_MAX;
+};
+
+// Where the module's GetAsyncKeyState import leads.
+enum class KeyStateSource {
+    Scripted,  // the host answers from the test's key holds, without a system call
+    System,    // the system's own function, as the module imported it
+};
+
+// How TypeIntoControl delivers the text.
+enum class TypingMode {
+    Keystrokes,        // one WM_CHAR per character (a double-byte one as EM_REPLACESEL), as typing does
+    ReplaceSelection,  // one EM_REPLACESEL with the whole text, as pasting does
+};
+
+}  // namespace morvith::standin
