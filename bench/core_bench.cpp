@@ -15,6 +15,7 @@
 #include <string>
 #include <vector>
 
+#include "build_team.h"
 #include "plain_read.h"
 #include "psnr.h"
 #include "row_kernels.h"
@@ -75,6 +76,7 @@ void RunCase(const Case& c, int reps) {
     const PixelYC* first_b = c.offset_b == 0 ? second.data() : picture.data() + c.offset_b;
     const int pitch = c.picture_width;
 
+    RowTeam* const team = &testing::BuildTeam();
     std::vector<Variant> variants;
     for (bool parallel : {false, true}) {
         variants.push_back({"read", nullptr, "-", parallel, {}});
@@ -92,15 +94,15 @@ void RunCase(const Case& c, int reps) {
         for (Variant& v : variants) {
             const auto start = Clock::now();
             if (v.operation == "read") {
-                sink = ReadBoth(first_a, first_b, c.width, c.height, pitch, v.parallel);
+                sink = ReadBoth(first_a, first_b, c.width, c.height, pitch, v.parallel ? team : nullptr);
             } else if (v.operation == "psnr") {
                 sink = static_cast<double>(SumSquaredErrorWith(*v.kernels, first_a, first_b,
                                                                c.width, c.height, pitch,
-                                                               v.parallel)
+                                                               v.parallel ? team : nullptr)
                                                .y);
             } else {
                 sink = MeasureSsimMomentsWith(*v.kernels, first_a, first_b, c.width, c.height,
-                                              pitch, v.parallel)
+                                              pitch, v.parallel ? team : nullptr)
                            .y.covariance;
             }
             const std::chrono::duration<double, std::milli> elapsed = Clock::now() - start;

@@ -163,7 +163,7 @@ void TimeModules(const Modules& modules, const Pictures& pictures, int width, in
         for (Run& run : runs) {
             const auto start = Clock::now();
             sink = ReadBoth(run.read.first_a, run.read.first_b, run.read.width, run.read.height,
-                            run.read.pitch, false);
+                            run.read.pitch, nullptr);
             run.read_ms.push_back(std::chrono::duration<double, std::milli>(Clock::now() - start).count());
             RunOnce(run);
         }

@@ -9,6 +9,7 @@
 #include <cstdint>
 
 #include "pixel.h"
+#include "row_loop.h"
 
 namespace morvith {
 
@@ -27,19 +28,18 @@ inline uint32_t ReadRow(const PixelYC* first_a, const PixelYC* first_b, int widt
     return rest;
 }
 
-// Serial like the passes: outside the OpenMP runtime.
+struct ReadFold {
+    uint32_t bits = 0;
+};
+
+inline void Accumulate(ReadFold& into, const ReadFold& from) { into.bits ^= from.bits; }
+
+// Shared by the same team and in the same blocks as the passes, when there is one.
 inline uint32_t ReadBoth(const PixelYC* first_a, const PixelYC* first_b, int width, int height,
-                         int pitch, bool parallel) {
-    uint32_t folded = 0;
-    if (parallel) {
-#pragma omp parallel for reduction(^ : folded)
-        for (int r = 0; r < height; ++r)
-            folded ^= ReadRow(first_a, first_b, width, static_cast<ptrdiff_t>(r) * pitch);
-    } else {
-        for (int r = 0; r < height; ++r)
-            folded ^= ReadRow(first_a, first_b, width, static_cast<ptrdiff_t>(r) * pitch);
-    }
-    return folded;
+                         int pitch, RowTeam* team) {
+    return SumOverRows<ReadFold>(width, height, team, [&](int r, ReadFold& fold) {
+        fold.bits ^= ReadRow(first_a, first_b, width, static_cast<ptrdiff_t>(r) * pitch);
+    }).bits;
 }
 
 }  // namespace morvith

@@ -6,11 +6,11 @@
 
 namespace morvith {
 
-ResultLine MeasurePsnrLine(const RectanglePair& pair, bool parallel, PsnrForm form) {
+ResultLine MeasurePsnrLine(const RectanglePair& pair, RowTeam* team, PsnrForm form) {
     Stopwatch stopwatch;
     stopwatch.Start();
     const SquaredErrorTriple sse = SumSquaredError(pair.first_a, pair.first_b, pair.width,
-                                                   pair.height, pair.pitch, parallel);
+                                                   pair.height, pair.pitch, team);
     const double elapsed_ms = stopwatch.Stop();
     return ComposePsnrLine(ReadPsnr(sse, pair.width * pair.height, 1, form), elapsed_ms);
 }
@@ -26,7 +26,7 @@ RangeMeasurement MeasurePsnrRangeLine(int32_t frame_count, RangeFrameSource fram
         const RectanglePair& pair = *next.pair;
         sample_count = pair.width * pair.height;
         AddToPool(pool, SumSquaredError(pair.first_a, pair.first_b, pair.width,
-                                        pair.height, pair.pitch, false));
+                                        pair.height, pair.pitch, nullptr));
     }
     const double elapsed_ms = stopwatch.Stop();
     return {std::nullopt, frame_count,
@@ -43,7 +43,7 @@ RangeMeasurement MeasureSsimRangeLine(int32_t frame_count, RangeFrameSource fram
         if (!next.pair) return {next.stop, i, {}};
         const RectanglePair& pair = *next.pair;
         const SsimMomentsTriple moments = MeasureSsimMoments(
-            pair.first_a, pair.first_b, pair.width, pair.height, pair.pitch, false);
+            pair.first_a, pair.first_b, pair.width, pair.height, pair.pitch, nullptr);
         sums.y += SsimFromMoments(moments.y);
         sums.cb += SsimFromMoments(moments.cb);
         sums.cr += SsimFromMoments(moments.cr);
@@ -54,11 +54,11 @@ RangeMeasurement MeasureSsimRangeLine(int32_t frame_count, RangeFrameSource fram
             ComposeSsimLine({sums.y / frames, sums.cb / frames, sums.cr / frames}, elapsed_ms)};
 }
 
-ResultLine MeasureSsimLine(const RectanglePair& pair, bool parallel) {
+ResultLine MeasureSsimLine(const RectanglePair& pair, RowTeam* team) {
     Stopwatch stopwatch;
     stopwatch.Start();
     const SsimMomentsTriple moments = MeasureSsimMoments(pair.first_a, pair.first_b, pair.width,
-                                                         pair.height, pair.pitch, parallel);
+                                                         pair.height, pair.pitch, team);
     const double elapsed_ms = stopwatch.Stop();
     return ComposeSsimLine(
         {SsimFromMoments(moments.y), SsimFromMoments(moments.cb), SsimFromMoments(moments.cr)},

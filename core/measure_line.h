@@ -12,8 +12,8 @@
 
 namespace morvith {
 
-ResultLine MeasurePsnrLine(const RectanglePair& pair, bool parallel, PsnrForm form);
-ResultLine MeasureSsimLine(const RectanglePair& pair, bool parallel);
+ResultLine MeasurePsnrLine(const RectanglePair& pair, RowTeam* team, PsnrForm form);
+ResultLine MeasureSsimLine(const RectanglePair& pair, RowTeam* team);
 
 // Why a range measurement ended before its last frame: a frame that could not be had,
 // or the caller's own reason to go no further (the user asked to stop).

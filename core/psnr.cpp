@@ -29,24 +29,24 @@ PsnrReading ReadChannel(bool sse_is_zero, double sse, int32_t sample_count, int3
 
 SquaredErrorTriple SumSquaredErrorWith(const RowKernels& kernels, const PixelYC* first_a,
                                        const PixelYC* first_b, int width, int height,
-                                       int pitch, bool parallel) {
+                                       int pitch, RowTeam* team) {
     const auto row = kernels.squared_error_row;
-    return SumOverRows<SquaredErrorTriple>(height, parallel, [&](int r, SquaredErrorTriple& sums) {
+    return SumOverRows<SquaredErrorTriple>(width, height, team, [&](int r, SquaredErrorTriple& sums) {
         const ptrdiff_t offset = static_cast<ptrdiff_t>(r) * pitch;
         row(first_a + offset, first_b + offset, width, sums);
     });
 }
 
 SquaredErrorTriple SumSquaredErrorReference(const PixelYC* first_a, const PixelYC* first_b,
-                                            int width, int height, int pitch, bool parallel) {
+                                            int width, int height, int pitch, RowTeam* team) {
     return SumSquaredErrorWith(ScalarRowKernels(), first_a, first_b, width, height, pitch,
-                               parallel);
+                               team);
 }
 
 SquaredErrorTriple SumSquaredError(const PixelYC* first_a, const PixelYC* first_b, int width,
-                                   int height, int pitch, bool parallel) {
+                                   int height, int pitch, RowTeam* team) {
     return SumSquaredErrorWith(ActiveRowKernels(), first_a, first_b, width, height, pitch,
-                               parallel);
+                               team);
 }
 
 void PooledSquaredError::Add(uint64_t value) {

@@ -3,19 +3,20 @@
 #include <cstdint>
 
 #include "pixel.h"
+#include "row_team.h"
 
 namespace morvith {
 
 using SquaredErrorTriple = ChannelTriple<uint64_t>;
 
 // Sum of squared differences of A against B per channel. Exact integer sums, so the
-// result is the same whether the rows run on a thread team (parallel) or not.
+// result is the same whether the rows are shared by a team or not (a null team).
 SquaredErrorTriple SumSquaredError(const PixelYC* first_a, const PixelYC* first_b, int width,
-                                   int height, int pitch, bool parallel);
+                                   int height, int pitch, RowTeam* team);
 
 // The scalar loop itself: the reference every fast kernel is checked against.
 SquaredErrorTriple SumSquaredErrorReference(const PixelYC* first_a, const PixelYC* first_b,
-                                            int width, int height, int pitch, bool parallel);
+                                            int width, int height, int pitch, RowTeam* team);
 
 // A sum of squared errors pooled over many frames. 999999 frames of 1920 x 1080 extreme
 // samples add up to about 8.9e21, past 2^64, so the sum carries into a high word.

@@ -1,7 +1,7 @@
 #pragma once
 
 // The inner loops of the measurement passes, one row at a time. The row loops (and
-// their OpenMP teams) live in psnr.cpp and ssim.cpp; the kernels only add one row into
+// their teams) live in psnr.cpp and ssim.cpp; the kernels only add one row into
 // the sums they are given, so a faster kernel can replace the scalar one unseen by the
 // callers.
 
@@ -57,12 +57,12 @@ const RowKernels& ActiveRowKernels();
 // The row loops with a given set of kernels.
 SquaredErrorTriple SumSquaredErrorWith(const RowKernels& kernels, const PixelYC* first_a,
                                        const PixelYC* first_b, int width, int height,
-                                       int pitch, bool parallel);
+                                       int pitch, RowTeam* team);
 MomentSumsTriple SumMomentsWith(const RowKernels& kernels, const PixelYC* first_a,
                                 const PixelYC* first_b, int width, int height, int pitch,
-                                bool parallel);
+                                RowTeam* team);
 SsimMomentsTriple MeasureSsimMomentsWith(const RowKernels& kernels, const PixelYC* first_a,
                                          const PixelYC* first_b, int width, int height,
-                                         int pitch, bool parallel);
+                                         int pitch, RowTeam* team);
 
 }  // namespace morvith

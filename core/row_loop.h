@@ -1,15 +1,14 @@
 #pragma once
 
-// The row loop of every pass: rows 0 .. height - 1, on an OpenMP team under the default
-// static schedule when parallel, each thread adding its block into private sums that
-// start at zero and are combined once per thread.
-//
-// A serial pass runs the same loop without entering the OpenMP runtime: even a region
-// whose if clause is false builds a team (a heap allocation and several semaphores),
-// which costs about half a millisecond per pass under Wine. The sums are the same, since
-// one thread's private sums start at zero and are added to a zero result.
+// The row loop of every pass: rows 0 .. height - 1, either on the calling thread or split
+// into contiguous blocks of rows shared by a team, each block adding into private sums
+// that start at zero and are combined once, in block order, after every block is done.
+
+#include <algorithm>
+#include <cstdint>
 
 #include "row_kernels.h"
+#include "row_team.h"
 
 namespace morvith {
 
@@ -33,27 +32,36 @@ inline void Accumulate(MomentSumsTriple& into, const MomentSumsTriple& from) {
     Accumulate(into.cr, from.cr);
 }
 
-// Without OpenMP (a core for a module that never starts a thread) both branches below
-// run on the calling thread.
-#ifdef _OPENMP
-#pragma omp declare reduction(sum : SquaredErrorTriple : Accumulate(omp_out, omp_in)) \
-    initializer(omp_priv = SquaredErrorTriple{})
-#pragma omp declare reduction(sum : MomentSumsTriple : Accumulate(omp_out, omp_in)) \
-    initializer(omp_priv = MomentSumsTriple{})
-#endif
-
-// add_row(r, sums) adds row r into sums.
+// add_row(r, sums) adds row r into sums. A null team runs every row on the calling thread.
 template <typename Sums, typename AddRow>
-Sums SumOverRows(int height, bool parallel, const AddRow& add_row) {
+Sums SumOverRows(int width, int height, RowTeam* team, const AddRow& add_row) {
     Sums sums{};
-    if (parallel) {
-#ifdef _OPENMP
-#pragma omp parallel for reduction(sum : sums)
-#endif
+    const int blocks =
+        team == nullptr
+            ? 1
+            : std::clamp(team->BlocksFor(int64_t{width} * height), 1,
+                         std::min(height, MAX_TEAM_BLOCKS));
+    if (blocks <= 1) {
         for (int r = 0; r < height; ++r) add_row(r, sums);
-    } else {
-        for (int r = 0; r < height; ++r) add_row(r, sums);
+        return sums;
     }
+
+    struct Pass {
+        const AddRow& add_row;
+        int height;
+        int blocks;
+        Sums block_sums[MAX_TEAM_BLOCKS];
+    } pass{add_row, height, blocks, {}};
+    team->RunBlocks(blocks, [](void* context, int block) {
+        Pass& p = *static_cast<Pass*>(context);
+        // Block b holds rows [b H / B, (b + 1) H / B); H < 2^31 and B <= 64 fit in 64 bits.
+        const int first = static_cast<int>(int64_t{block} * p.height / p.blocks);
+        const int end = static_cast<int>(int64_t{block + 1} * p.height / p.blocks);
+        Sums own{};
+        for (int r = first; r < end; ++r) p.add_row(r, own);
+        p.block_sums[block] = own;
+    }, &pass);
+    for (int b = 0; b < blocks; ++b) Accumulate(sums, pass.block_sums[b]);
     return sums;
 }
 

@@ -35,9 +35,9 @@ SsimMoments MomentsFromSums(const MomentSums& s, int64_t n) {
 
 MomentSumsTriple SumMomentsWith(const RowKernels& kernels, const PixelYC* first_a,
                                 const PixelYC* first_b, int width, int height, int pitch,
-                                bool parallel) {
+                                RowTeam* team) {
     const auto row = kernels.moment_sum_row;
-    return SumOverRows<MomentSumsTriple>(height, parallel, [&](int r, MomentSumsTriple& sums) {
+    return SumOverRows<MomentSumsTriple>(width, height, team, [&](int r, MomentSumsTriple& sums) {
         const ptrdiff_t offset = static_cast<ptrdiff_t>(r) * pitch;
         row(first_a + offset, first_b + offset, width, sums);
     });
@@ -45,23 +45,23 @@ MomentSumsTriple SumMomentsWith(const RowKernels& kernels, const PixelYC* first_
 
 SsimMomentsTriple MeasureSsimMomentsWith(const RowKernels& kernels, const PixelYC* first_a,
                                          const PixelYC* first_b, int width, int height,
-                                         int pitch, bool parallel) {
+                                         int pitch, RowTeam* team) {
     const MomentSumsTriple sums =
-        SumMomentsWith(kernels, first_a, first_b, width, height, pitch, parallel);
+        SumMomentsWith(kernels, first_a, first_b, width, height, pitch, team);
     const int64_t n = int64_t{width} * height;
     return {MomentsFromSums(sums.y, n), MomentsFromSums(sums.cb, n), MomentsFromSums(sums.cr, n)};
 }
 
 SsimMomentsTriple MeasureSsimMomentsReference(const PixelYC* first_a, const PixelYC* first_b,
-                                              int width, int height, int pitch, bool parallel) {
+                                              int width, int height, int pitch, RowTeam* team) {
     return MeasureSsimMomentsWith(ScalarRowKernels(), first_a, first_b, width, height, pitch,
-                                  parallel);
+                                  team);
 }
 
 SsimMomentsTriple MeasureSsimMoments(const PixelYC* first_a, const PixelYC* first_b, int width,
-                                     int height, int pitch, bool parallel) {
+                                     int height, int pitch, RowTeam* team) {
     return MeasureSsimMomentsWith(ActiveRowKernels(), first_a, first_b, width, height, pitch,
-                                  parallel);
+                                  team);
 }
 
 double SsimFromMoments(const SsimMoments& m) {

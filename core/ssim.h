@@ -1,6 +1,7 @@
 #pragma once
 
 #include "pixel.h"
+#include "row_team.h"
 
 namespace morvith {
 
@@ -24,11 +25,11 @@ inline constexpr double SSIM_C2 = 15099.4944;
 // One pass of exact integer sums per channel; the centred moments follow from them
 // exactly, so serial and threaded runs and every kernel path give the same bits.
 SsimMomentsTriple MeasureSsimMoments(const PixelYC* first_a, const PixelYC* first_b, int width,
-                                     int height, int pitch, bool parallel);
+                                     int height, int pitch, RowTeam* team);
 
 // The scalar loops themselves: the reference every fast kernel is checked against.
 SsimMomentsTriple MeasureSsimMomentsReference(const PixelYC* first_a, const PixelYC* first_b,
-                                              int width, int height, int pitch, bool parallel);
+                                              int width, int height, int pitch, RowTeam* team);
 
 // SSIM of one channel with a single window covering the whole rectangle.
 double SsimFromMoments(const SsimMoments& moments);

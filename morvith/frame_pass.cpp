@@ -5,6 +5,9 @@
 #include "measure_line.h"
 #include "morvith.h"
 #include "plugin_support.h"
+#include "thread_pool_team.h"
+
+extern "C" IMAGE_DOS_HEADER __ImageBase;
 
 namespace morvith::comparator {
 namespace {
@@ -69,18 +72,9 @@ const PixelYC* ObtainReference(FilterRegistration& registration, const FrameJob&
     return reference;
 }
 
-// The OpenMP runtime keeps its worker threads after a parallel loop, waiting inside this
-// module for the next one, and nothing in it stops them when the host unloads the module:
-// each load would leave a thread and its stack behind for good, and a worker that had not
-// yet settled into its wait would run into freed code. Once they exist, the module stays
-// mapped until the process ends, and a later load of it reuses them.
-void KeepModuleForWorkerThreads() {
-    static bool kept = false;
-    if (kept) return;
-    HMODULE self = nullptr;
-    kept = GetModuleHandleExA(GET_MODULE_HANDLE_EX_FLAG_FROM_ADDRESS | GET_MODULE_HANDLE_EX_FLAG_PIN,
-                              reinterpret_cast<LPCSTR>(&KeepModuleForWorkerThreads), &self) != 0;
-}
+// Below this many samples for each further worker, handing rows to the pool costs more
+// than they take to measure (measured under Wine on two hardware threads).
+constexpr int64_t MIN_SAMPLES_PER_WORKER = 1 << 18;
 
 void RunFramePass(FilterRegistration& registration, const FrameJob& job) {
     if (registration.services->IsSavingOutput(job.edit_handle) != 0) return;
@@ -98,11 +92,14 @@ void RunFramePass(FilterRegistration& registration, const FrameJob& job) {
     if (reference == nullptr) return;
 
     const RectanglePair pair{job.work_picture, reference, job.width, job.height, job.max_width};
-    const bool parallel = host::Checkbox(registration, CHECKBOX_MULTITHREAD) == 1;
-    if (parallel) KeepModuleForWorkerThreads();
+    // The callbacks run this module's code; between passes the module holds nothing of the
+    // pool's, so the host may unload it whenever it likes.
+    host::ThreadPoolTeam pool_team(reinterpret_cast<HMODULE>(&__ImageBase), MIN_SAMPLES_PER_WORKER);
+    RowTeam* const team =
+        host::Checkbox(registration, CHECKBOX_MULTITHREAD) == 1 ? &pool_team : nullptr;
     const ResultLine line = kind == host::MEASURE_PSNR
-                                ? MeasurePsnrLine(pair, parallel, PsnrForm::LogSum)
-                                : MeasureSsimLine(pair, parallel);
+                                ? MeasurePsnrLine(pair, team, PsnrForm::LogSum)
+                                : MeasureSsimLine(pair, team);
     host::SetTitle(registration, line.c_str());
 }
 

@@ -49,10 +49,10 @@ void MeasureCurrentPicture(const host::FilterRegistration& registration,
         break;
     case host::MEASURE_PSNR:
         host::SetTitle(registration,
-                       MeasurePsnrLine(pair, false, PsnrForm::Quotient).c_str());
+                       MeasurePsnrLine(pair, nullptr, PsnrForm::Quotient).c_str());
         break;
     case host::MEASURE_SSIM:
-        host::SetTitle(registration, MeasureSsimLine(pair, false).c_str());
+        host::SetTitle(registration, MeasureSsimLine(pair, nullptr).c_str());
         break;
     default:
         // A kind this version does not know leaves the last result in view.

@@ -1,14 +1,15 @@
 #!/usr/bin/env bash
 # Sets up the machine, builds both builds and runs every test: the native suite, the
-# native suite under AddressSanitizer and UndefinedBehaviorSanitizer, and the 32-bit
-# Windows suite (the real plug-ins among it) under Wine, on this machine or in the
-# emulated guest where this machine cannot run 32-bit code; then the runner's own tests.
+# native suite under AddressSanitizer and UndefinedBehaviorSanitizer and again under
+# ThreadSanitizer, and the 32-bit Windows suite (the real plug-ins among it) under Wine,
+# on this machine or in the emulated guest where this machine cannot run 32-bit code;
+# then the runner's own tests.
 set -euo pipefail
 cd "$(dirname "$0")/.."
 
 bash scripts/setup.sh
 
-for preset in native native-asan; do
+for preset in native native-asan native-tsan; do
     cmake --preset "$preset" >/dev/null
     cmake --build --preset "$preset"
     ctest --preset "$preset"

@@ -10,6 +10,7 @@
 #include <string>
 #include <vector>
 
+#include "build_team.h"
 #include "guarded_picture.h"
 #include "literal_ssim.h"
 #include "psnr.h"
@@ -89,22 +90,22 @@ protected:
     void ExpectMatchesReference(const Rectangle& a, const Rectangle& b, int width, int height,
                                 const std::string& where) {
         const SquaredErrorTriple sse_reference = SumSquaredErrorReference(
-            a.first(), b.first(), width, height, a.pitch(), false);
+            a.first(), b.first(), width, height, a.pitch(), nullptr);
         const MomentSumsTriple sums_reference = SumMomentsWith(
-            ScalarRowKernels(), a.first(), b.first(), width, height, a.pitch(), false);
-        for (bool parallel : {false, true}) {
-            const std::string case_name = where + (parallel ? " threaded" : " serial");
+            ScalarRowKernels(), a.first(), b.first(), width, height, a.pitch(), nullptr);
+        for (RowTeam* team : {static_cast<RowTeam*>(nullptr), &testing::BuildTeam()}) {
+            const std::string case_name = where + (team != nullptr ? " threaded" : " serial");
             EXPECT_EQ(SumSquaredErrorWith(*kernels_, a.first(), b.first(), width, height,
-                                          a.pitch(), parallel),
+                                          a.pitch(), team),
                       sse_reference)
                 << case_name;
             EXPECT_EQ(SumMomentsWith(*kernels_, a.first(), b.first(), width, height, a.pitch(),
-                                     parallel),
+                                     team),
                       sums_reference)
                 << case_name;
         }
         const SsimMomentsTriple exact = MeasureSsimMomentsReference(
-            a.first(), b.first(), width, height, a.pitch(), false);
+            a.first(), b.first(), width, height, a.pitch(), nullptr);
         const SsimMomentsTriple literal =
             testing::LiteralTwoPassMoments(a.first(), b.first(), width, height, a.pitch());
         const double n = static_cast<double>(width) * height;
@@ -150,7 +151,7 @@ TEST_P(FastKernels, ExtremesAgainstEachOther) {
         ExpectMatchesReference(a, b, width, 5, "extremes " + std::to_string(width));
         const uint64_t expected = uint64_t(width) * 5 * 4294836225ull;
         EXPECT_EQ(SumSquaredErrorWith(*kernels_, a.first(), b.first(), width, 5, a.pitch(),
-                                      false),
+                                      nullptr),
                   (SquaredErrorTriple{expected, expected, expected}));
     }
 }
@@ -173,7 +174,7 @@ TEST_P(FastKernels, ConstantPicturesAtTheEndsOfEveryPath) {
             a.picture().Fill({values.a, values.b, values.a});
             b.picture().Fill({values.b, values.a, values.a});
             const MomentSumsTriple sums = SumMomentsWith(*kernels_, a.first(), b.first(), width,
-                                                         height, a.pitch(), false);
+                                                         height, a.pitch(), nullptr);
             const int64_t n = int64_t{width} * height;
             const MomentSums expected_y{n * values.a, n * values.b, n * values.a * values.a,
                                         n * values.b * values.b, n * values.a * values.b};
@@ -185,7 +186,7 @@ TEST_P(FastKernels, ConstantPicturesAtTheEndsOfEveryPath) {
             EXPECT_EQ(sums.cr, expected_cr) << where;
             const int64_t d = int64_t{values.a} - values.b;
             EXPECT_EQ(SumSquaredErrorWith(*kernels_, a.first(), b.first(), width, height,
-                                          a.pitch(), false),
+                                          a.pitch(), nullptr),
                       (SquaredErrorTriple{static_cast<uint64_t>(n * d * d),
                                           static_cast<uint64_t>(n * d * d), 0}))
                 << where;
@@ -227,7 +228,7 @@ TEST_P(FastKernels, TermsThatCancelExactlyShowZero) {
     EXPECT_EQ(FormatMeasure(testing::OracleSsim(a.first(), b.first(), 25, 25, a.pitch()).y.literal),
               "-2.58959e-15");
     LimitKernelPath(GetParam());
-    const SsimMomentsTriple m = MeasureSsimMoments(a.first(), b.first(), 25, 25, a.pitch(), false);
+    const SsimMomentsTriple m = MeasureSsimMoments(a.first(), b.first(), 25, 25, a.pitch(), nullptr);
     EXPECT_EQ(ComposeSsimLine({SsimFromMoments(m.y), SsimFromMoments(m.cb), SsimFromMoments(m.cr)}, 0),
               "0 0 1 0[ms]");
 }
@@ -238,10 +239,10 @@ TEST_P(FastKernels, PinnedPathServesThePublicCalls) {
     Rectangle a(33, 5, 4), b(33, 5, 4);
     a.picture().FillRandom(31, 0, 4096);
     b.picture().FillRandom(32, 0, 4096);
-    EXPECT_EQ(SumSquaredError(a.first(), b.first(), 33, 5, a.pitch(), true),
-              SumSquaredErrorReference(a.first(), b.first(), 33, 5, a.pitch(), false));
-    EXPECT_EQ(MeasureSsimMoments(a.first(), b.first(), 33, 5, a.pitch(), true),
-              MeasureSsimMomentsReference(a.first(), b.first(), 33, 5, a.pitch(), false));
+    EXPECT_EQ(SumSquaredError(a.first(), b.first(), 33, 5, a.pitch(), &testing::BuildTeam()),
+              SumSquaredErrorReference(a.first(), b.first(), 33, 5, a.pitch(), nullptr));
+    EXPECT_EQ(MeasureSsimMoments(a.first(), b.first(), 33, 5, a.pitch(), &testing::BuildTeam()),
+              MeasureSsimMomentsReference(a.first(), b.first(), 33, 5, a.pitch(), nullptr));
 }
 
 INSTANTIATE_TEST_SUITE_P(Paths, FastKernels,

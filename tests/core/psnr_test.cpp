@@ -5,6 +5,7 @@
 #include <cmath>
 #include <cstdint>
 
+#include "build_team.h"
 #include "guarded_picture.h"
 #include "result_line.h"
 #include "wide_integer.h"
@@ -15,7 +16,8 @@ namespace {
 using testing::GuardedPicture;
 
 SquaredErrorTriple Sse(const GuardedPicture& a, const GuardedPicture& b, bool parallel = false) {
-    return SumSquaredError(a.data(), b.data(), a.width(), a.height(), a.pitch(), parallel);
+    return SumSquaredError(a.data(), b.data(), a.width(), a.height(), a.pitch(),
+                           parallel ? &testing::BuildTeam() : nullptr);
 }
 
 TEST(SumSquaredError, IdenticalPicturesSumToZeroAndReadInfinite) {
@@ -72,7 +74,7 @@ TEST(SumSquaredError, ParallelEqualsSerialOnRandomPictures) {
         b.FillRandom(seed + 100);
         EXPECT_EQ(Sse(a, b, false), Sse(a, b, true)) << "seed " << seed;
         EXPECT_EQ(Sse(a, b, false),
-                  SumSquaredErrorReference(a.data(), b.data(), 641, 97, 700, false));
+                  SumSquaredErrorReference(a.data(), b.data(), 641, 97, 700, nullptr));
     }
 }
 
@@ -93,7 +95,7 @@ TEST(SumSquaredError, OverlappingRectanglesOfOnePicture) {
         for (int c = 0; c < 10; ++c)
             picture.at(c, r) = PixelYC{static_cast<int16_t>(c * c), 0, static_cast<int16_t>(r)};
     const SquaredErrorTriple sse =
-        SumSquaredError(&picture.at(0, 0), &picture.at(1, 0), 9, 2, 10, false);
+        SumSquaredError(&picture.at(0, 0), &picture.at(1, 0), 9, 2, 10, nullptr);
     uint64_t expected = 0;
     for (int c = 0; c < 9; ++c) expected += uint64_t((2 * c + 1) * (2 * c + 1));
     EXPECT_EQ(sse, (SquaredErrorTriple{2 * expected, 0, 0}));

@@ -6,6 +6,7 @@
 #include <string>
 #include <string_view>
 
+#include "build_team.h"
 #include "guarded_picture.h"
 #include "result_line.h"
 
@@ -15,7 +16,8 @@ namespace {
 using testing::GuardedPicture;
 
 SsimMomentsTriple Moments(const GuardedPicture& a, const GuardedPicture& b, bool parallel = false) {
-    return MeasureSsimMoments(a.data(), b.data(), a.width(), a.height(), a.pitch(), parallel);
+    return MeasureSsimMoments(a.data(), b.data(), a.width(), a.height(), a.pitch(),
+                           parallel ? &testing::BuildTeam() : nullptr);
 }
 
 // The three values as the title shows them, "y cb cr".

@@ -3,7 +3,8 @@
 // One fuzz case: two rectangles of samples decoded from the fuzzer's input, and the kernel
 // paths to hold against the scalar reference.
 //
-// Input layout: width (2 bytes); height, threaded path, team size and flag (1); pitch beyond
+// Input layout: width (2 bytes); height, threaded path, team size, refused workers and flag
+// (1); pitch beyond
 // the width (1); the start offsets of A and B (1); then the sample stream, read cyclically
 // so that a short input still fills a wide picture. Sizes stay small, so that a case runs
 // in microseconds: up to 560 samples a row covers the lone last block, the tail and the
@@ -17,10 +18,9 @@
 #include <memory>
 #include <vector>
 
-#include <omp.h>
-
 #include "pixel.h"
 #include "row_kernels.h"
+#include "thread_team.h"
 
 // The harness itself is neither under test nor worth the fuzzer's attention: without
 // sanitizer checks and coverage its decoding costs a fraction of the kernels' time instead
@@ -144,6 +144,7 @@ struct Case {
     bool threaded = false;
     unsigned threaded_path = 0;  // of the paths this processor has, modulo their count
     int team_size = 2;  // threads of a threaded pass: blocks of rows split differently
+    bool workers_refused = false;  // the team starts none: the caller runs every block
     std::unique_ptr<Rectangle> a;
     std::unique_ptr<Rectangle> b;
 
@@ -155,6 +156,7 @@ struct Case {
         c.height = 1 + shape % kMaxHeight;
         c.threaded_path = shape >> 3 & 3;
         c.team_size = 2 + (shape >> 5 & 1);
+        c.workers_refused = (shape & 0x40) != 0;
         c.threaded = (shape & 0x80) != 0;
         c.pitch = c.width + header.Next() % (kMaxPitchExtra + 1);
         const uint8_t offsets = header.Next();
@@ -183,9 +185,10 @@ struct Case {
     // The case in a form that a failure report can show: sizes first, then the samples.
     void Print(const char* path, bool parallel) const {
         std::fprintf(stderr,
-                     "kernel path %s, %s (team of %d): width %d height %d pitch %d start offsets "
-                     "%d %d\n",
-                     path, parallel ? "threaded" : "serial", team_size, width, height, pitch,
+                     "kernel path %s, %s (team of %d%s): width %d height %d pitch %d start "
+                     "offsets %d %d\n",
+                     path, parallel ? "threaded" : "serial", team_size,
+                     workers_refused ? ", no worker started" : "", width, height, pitch,
                      offset_a, offset_b);
         for (const Rectangle* picture : {a.get(), b.get()}) {
             std::fprintf(stderr, "%c:", picture == a.get() ? 'A' : 'B');
@@ -257,13 +260,13 @@ inline const PathRun kReferenceRun{KernelPath::Scalar, &ScalarRowKernels(), fals
 template <typename Sums>
 Sums ReferenceSumsCheckedOnEveryPath(
     const Case& c,
-    Sums (*sums_with)(const RowKernels&, const PixelYC*, const PixelYC*, int, int, int, bool),
+    Sums (*sums_with)(const RowKernels&, const PixelYC*, const PixelYC*, int, int, int, RowTeam*),
     void (*expect_identical)(const Case&, const PathRun&, const Sums&, const Sums&),
     Sums (*plain_sums)(const Case&)) {
-    omp_set_num_threads(c.team_size);
+    ThreadTeam team(c.team_size, c.workers_refused ? 0 : -1);
     const auto sums = [&](const RowKernels& kernels, bool parallel) {
         return sums_with(kernels, c.a->first(), c.b->first(), c.width, c.height, c.pitch,
-                         parallel);
+                         parallel ? &team : nullptr);
     };
     const Sums reference = sums(ScalarRowKernels(), false);
     expect_identical(c, kReferenceRun, reference, plain_sums(c));

@@ -36,11 +36,25 @@ TEST(MorvithModule, ImportsSystemLibrariesOnly) {
     }
 }
 
-// Stripped, as packed for users. The OpenMP runtime and its thread library are about
-// 175 KB of it, the rest is the plug-in; any part of the C++ library coming back
-// (streams, locales, exceptions, strings) adds 60 KB or more.
+// Stripped, as packed for users. No thread runtime and no part of the C++ library: any of
+// them coming back (OpenMP with its thread library is 180 KB; streams, locales, exceptions,
+// strings 60 KB or more) shows here.
 TEST(MorvithModule, StaysWithinItsSize) {
-    EXPECT_LE(ReadPeImage(ModulePath()).file_size, 300u * 1024);
+    EXPECT_LE(ReadPeImage(ModulePath()).file_size, 120u * 1024);
+}
+
+// Its settings are the host's sliders and checkboxes alone: nothing from the environment
+// (which a thread runtime reads when the module loads) or from a file of its own.
+TEST(MorvithModule, ImportsNoWayToReadTheEnvironmentOrAFile) {
+    const std::set<std::string> forbidden = {
+        "getenv", "_wgetenv", "getenv_s", "_dupenv_s", "GetEnvironmentVariableA",
+        "GetEnvironmentVariableW", "GetEnvironmentStrings", "GetEnvironmentStringsA",
+        "GetEnvironmentStringsW", "ExpandEnvironmentStringsA", "ExpandEnvironmentStringsW",
+        "CreateFileA", "CreateFileW", "OpenFile", "_lopen", "fopen", "_wfopen", "_open", "_wopen",
+        "RegOpenKeyExA", "RegOpenKeyExW", "GetPrivateProfileStringA", "GetPrivateProfileIntA"};
+    const PeImage image = ReadPeImage(ModulePath());
+    EXPECT_FALSE(image.imported_functions.empty());
+    for (const std::string& function : image.imported_functions) EXPECT_EQ(forbidden.count(function), 0u) << function;
 }
 
 TEST(PeImage, RejectsWhatIsNoModule) {
@@ -102,7 +116,7 @@ TEST_F(MorvithRegistration, IsOneRecordThatNoCallbackWrites) {
 // the module, once the host unloads it.
 TEST(MorvithModule, UnloadsCleanlyAfterParallelMeasurements) {
     for (int cycle = 0; cycle < 5; ++cycle) {
-        StandInHost host(ModulePath(), standin::SampleClip(2, 320, 240));
+        StandInHost host(ModulePath(), ClipOfSharedRows(2));
         host.SetSlider(KIND, cycle % 2 == 0 ? 1 : 2);
         host.SetCheckbox(MULTITHREAD, 1);
         EXPECT_EQ(host.ProcessFrame(0).returned, 1);

@@ -48,6 +48,9 @@ inline std::string ModulePath() {
     return path;
 }
 
+// Frames large enough that "マルチスレッド" shares their rows among the module's workers.
+inline standin::Clip ClipOfSharedRows(int frame_count) { return standin::SampleClip(frame_count, 1024, 576); }
+
 inline standin::Picture Constant(int width, int height, int16_t y, int16_t cb = 0, int16_t cr = 0) {
     return standin::ConstantPicture(width, height, PixelYC{y, cb, cr});
 }

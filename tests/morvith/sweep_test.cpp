@@ -457,7 +457,7 @@ Expectation Expect(const Case& c) {
     if (c.kind == 1) {
         e.title = TitleAfter::PsnrLine;
         const SquaredErrorTriple sse =
-            SumSquaredErrorReference(a.data(), b.data(), c.width, c.height, c.width, false);
+            SumSquaredErrorReference(a.data(), b.data(), c.width, c.height, c.width, nullptr);
         const std::string line(ComposePsnrLine(ReadPsnr(sse, c.width * c.height, 1, PsnrForm::LogSum), 0.0));
         e.psnr_line = line.substr(0, line.size() - std::strlen("0[ms]"));
     } else {

@@ -59,7 +59,7 @@ bool KeepWorkingForTwoSeconds() {
 }
 
 HMODULE LoadMeasureInParallelAndUnload(int32_t kind) {
-    StandInHost host(ModulePath(), standin::SampleClip(1, 64, 48));
+    StandInHost host(ModulePath(), ClipOfSharedRows(1));
     host.SetSlider(KIND, kind);
     host.SetCheckbox(MULTITHREAD, 1);
     const standin::FrameResult result = host.ProcessFrame(0);
@@ -97,7 +97,7 @@ TEST(MorvithUnload, HundredCyclesOfLoadMeasureUnload) {
 // The module may stay in memory for its workers, but a new load starts as a first one.
 TEST(MorvithUnload, ALoadAfterAParallelMeasurementStartsWithoutAReferenceFile) {
     {
-        StandInHost host(ModulePath(), standin::SampleClip(1, 64, 48));
+        StandInHost host(ModulePath(), ClipOfSharedRows(1));
         host.SetSlider(KIND, 1);
         host.SetCheckbox(MULTITHREAD, 1);
         host.ProcessFrame(0);

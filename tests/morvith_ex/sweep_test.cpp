@@ -209,7 +209,7 @@ void ExpectMeasurement(const SweepCase& sweep_case, Outcome& outcome) {
         const RectanglePair pair = PairIn(*sweep_case.clip.frames[sweep_case.frame], c);
         if (c.kind == 1) {
             const SquaredErrorTriple sse = SumSquaredErrorReference(pair.first_a, pair.first_b, pair.width,
-                                                                    pair.height, pair.pitch, false);
+                                                                    pair.height, pair.pitch, nullptr);
             outcome.psnr_values = ValuesOf(ComposePsnrLine(ReadPsnr(sse, samples, 1, PsnrForm::Quotient), 0));
         } else {
             outcome.ssim = SsimOf(pair);
@@ -231,7 +231,7 @@ void ExpectMeasurement(const SweepCase& sweep_case, Outcome& outcome) {
         const RectanglePair pair = PairIn(*sweep_case.clip.frames[n], c);
         if (c.kind == 1) {
             AddToPool(pool, SumSquaredErrorReference(pair.first_a, pair.first_b, pair.width, pair.height,
-                                                     pair.pitch, false));
+                                                     pair.pitch, nullptr));
         } else {
             ssim_mean.Add(SsimOf(pair));
         }

@@ -130,7 +130,7 @@ inline SsimOracle OracleFromMoments(double n, const SsimMoments& exact,
 inline SsimOracleTriple OracleSsim(const PixelYC* first_a, const PixelYC* first_b, int width,
                                    int height, int pitch) {
     const SsimMomentsTriple exact =
-        MeasureSsimMomentsReference(first_a, first_b, width, height, pitch, false);
+        MeasureSsimMomentsReference(first_a, first_b, width, height, pitch, nullptr);
     const SsimMomentsTriple literal =
         LiteralTwoPassMoments(first_a, first_b, width, height, pitch);
     const double n = static_cast<double>(width) * static_cast<double>(height);

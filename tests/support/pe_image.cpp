@@ -4,6 +4,7 @@
 #include <fstream>
 #include <iterator>
 #include <stdexcept>
+#include <utility>
 
 namespace morvith::testing {
 namespace {
@@ -144,27 +145,43 @@ std::vector<PeExport> ReadExports(const Module& module) {
     return exports;
 }
 
-std::vector<std::string> ReadImportedDlls(const Module& module) {
+struct Imports {
+    std::vector<std::string> dlls;
+    std::vector<std::string> functions;
+};
+
+Imports ReadImports(const Module& module) {
     const uint32_t rva = module.DirectoryRva(IMPORT_DIRECTORY);
     if (rva == 0) return {};
     const Reader& read = module.read();
     const uint64_t descriptors = module.FileOffset(rva);
-    std::vector<std::string> dlls;
+    Imports imports;
     // The table ends with an all-zero descriptor; its Name word is enough to tell.
     for (uint64_t entry = descriptors;; entry += 20) {
         const uint32_t name_rva = read.At<uint32_t>(entry + 12);
         if (name_rva == 0) break;
-        dlls.push_back(read.StringAt(module.FileOffset(name_rva)));
+        imports.dlls.push_back(read.StringAt(module.FileOffset(name_rva)));
+        // The lookup table (or, without one, the address table as the file holds it): one
+        // word a function up to a zero word, a name's address unless the top bit says ordinal.
+        uint32_t thunks = read.At<uint32_t>(entry);
+        if (thunks == 0) thunks = read.At<uint32_t>(entry + 16);
+        for (uint64_t thunk = module.FileOffset(thunks);; thunk += 4) {
+            const uint32_t word = read.At<uint32_t>(thunk);
+            if (word == 0) break;
+            if ((word & 0x80000000u) == 0)
+                imports.functions.push_back(read.StringAt(module.FileOffset(word) + 2));
+        }
     }
-    return dlls;
+    return imports;
 }
 
 }  // namespace
 
 PeImage ParsePeImage(std::span<const uint8_t> bytes) {
     const Module module(bytes);
+    Imports imports = ReadImports(module);
     return {module.machine(), module.is_dll(), bytes.size(), ReadExports(module),
-            ReadImportedDlls(module)};
+            std::move(imports.dlls), std::move(imports.functions)};
 }
 
 PeImage ReadPeImage(const std::string& path) {

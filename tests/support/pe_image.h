@@ -21,6 +21,7 @@ struct PeImage {
     uint64_t file_size = 0;  // bytes
     std::vector<PeExport> exports;            // in ordinal order
     std::vector<std::string> imported_dlls;   // as the import directory names them
+    std::vector<std::string> imported_functions;  // by name, of every DLL alike
 };
 
 // Throws std::runtime_error naming what is wrong when the bytes are not a well-formed
