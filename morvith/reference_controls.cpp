@@ -17,6 +17,11 @@ char reference_name[REFERENCE_TEXT_SIZE];
 
 static_assert(sizeof(OPENFILENAMEA) == 88, "the dialog record of the platform's current form");
 OPENFILENAMEA open_file_dialog;
+// What the dialog writes, whether or not it succeeds: a name that does not fit comes back
+// as FALSE with the size it needed in the first two bytes, which must never become the
+// reference's path.
+char dialog_path[REFERENCE_TEXT_SIZE];
+char dialog_name[REFERENCE_TEXT_SIZE];
 
 const char FILE_FILTER[] = "Bitmap(*.bmp)\0*.bmp\0All files(*.*)\0*.*\0";
 
@@ -61,15 +66,23 @@ void BrowseForReference(FilterRegistration& registration, HWND owner) {
     open_file_dialog.lStructSize = sizeof open_file_dialog;
     open_file_dialog.hwndOwner = owner;
     open_file_dialog.lpstrFilter = FILE_FILTER;
-    open_file_dialog.lpstrFile = reference_path;
+    std::memcpy(dialog_path, reference_path, sizeof dialog_path);
+    dialog_name[0] = '\0';
+    open_file_dialog.lpstrFile = dialog_path;
     open_file_dialog.nMaxFile = REFERENCE_TEXT_SIZE;
-    open_file_dialog.lpstrFileTitle = reference_name;
+    open_file_dialog.lpstrFileTitle = dialog_name;
     open_file_dialog.nMaxFileTitle = REFERENCE_TEXT_SIZE;
     open_file_dialog.lpstrTitle = "ファイルを開く";
     open_file_dialog.Flags = OFN_FILEMUSTEXIST;
     open_file_dialog.lpstrDefExt = "bmp";
 
-    if (GetOpenFileNameA(&open_file_dialog) != 0) SetWindowTextA(path_edit, reference_path);
+    if (GetOpenFileNameA(&open_file_dialog) != 0) {
+        std::memcpy(reference_path, dialog_path, sizeof reference_path);
+        std::memcpy(reference_name, dialog_name, sizeof reference_name);
+        reference_path[REFERENCE_TEXT_SIZE - 1] = '\0';
+        reference_name[REFERENCE_TEXT_SIZE - 1] = '\0';
+        SetWindowTextA(path_edit, reference_path);
+    }
     registration.services->RedrawFilterWindow(&registration);
 }
 
