@@ -16,16 +16,6 @@ SHORT WINAPI ScriptedGetAsyncKeyState(int key) {
     return host == nullptr ? 0 : host->EscapeKeyState(key);
 }
 
-// The slot of the module's import address table through which it calls `function` of
-// `dll` (imported by name), or null.
-void** FindImportSlot(HMODULE module, const char* dll, const char* function) {
-    void** found = nullptr;
-    ForEachImport(module, dll, [&](const char* name, void** slot) {
-        if (found == nullptr && name != nullptr && std::strcmp(name, function) == 0) found = slot;
-    });
-    return found;
-}
-
 }  // namespace
 
 void HostState::FindKeyStateImport() {

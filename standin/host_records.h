@@ -7,6 +7,7 @@
 
 #include <climits>
 #include <cstdint>
+#include <functional>
 #include <string>
 #include <vector>
 
@@ -63,12 +64,25 @@ struct MessageBoxRecord {
 };
 
 // The test's instruction for the next open-file dialog.
+// A test's own code run inside a call, to turn the host hostile from a chosen moment:
+// after_service right after the host has answered and logged a service call, after_process
+// right after the process callback returns, before the host reads anything back.
+struct CallHooks {
+    std::function<void(Service)> after_service;
+    std::function<void()> after_process;
+};
+
 struct FileDialogAnswer {
     bool cancel = true;
     std::string path;  // typed into the file-name box, then Open is pressed
+    // Not 0: no dialog comes up; GetOpenFileNameA answers as the system does for a chosen
+    // name that does not fit the plug-in's buffer: FALSE, with the size it needed in the
+    // buffer's first two bytes.
+    uint16_t needed_size = 0;
 
     static FileDialogAnswer Open(std::string path) { return {false, std::move(path)}; }
     static FileDialogAnswer Cancel() { return {true, {}}; }
+    static FileDialogAnswer NameTooLong(uint16_t needed_size) { return {true, {}, needed_size}; }
 };
 
 // An open-file dialog as the host saw it, and how it was answered.

@@ -13,7 +13,9 @@ Result Serve(ServiceCall call, Answer answer) {
     if (host == nullptr) return Result{};
     const Result result = answer(*host, call);
     call.sequence = host->NextSequence();
+    const Service service = call.service;
     host->calls.push_back(std::move(call));
+    if (host->hooks.after_service) host->hooks.after_service(service);
     return result;
 }
 
@@ -103,6 +105,7 @@ const char* ServiceName(Service service) {
     return "?";
 }
 
+void StandInHost::SetCallHooks(CallHooks hooks) { state_->hooks = std::move(hooks); }
 void StandInHost::SetSavingOutput(bool saving) { state_->saving_output = saving; }
 void StandInHost::SetFilterIsEnabledResult(int32_t result) { state_->filter_is_enabled_result = result; }
 int StandInHost::redraw_count() const { return state_->redraw_count; }

@@ -34,6 +34,15 @@ void ForEachImport(HMODULE module, const char* dll, Visit visit) {
     }
 }
 
+// The slot through which module calls `function` of `dll` (imported by name), or null.
+inline void** FindImportSlot(HMODULE module, const char* dll, const char* function) {
+    void** found = nullptr;
+    ForEachImport(module, dll, [&](const char* name, void** slot) {
+        if (found == nullptr && name != nullptr && std::strcmp(name, function) == 0) found = slot;
+    });
+    return found;
+}
+
 inline void WriteImportSlot(void** slot, void* value) {
     DWORD protection;
     VirtualProtect(slot, sizeof *slot, PAGE_READWRITE, &protection);

@@ -2,11 +2,15 @@
 // dialog (#32770) that is activated on this thread, reads message boxes and answers them
 // at once, and drives open-file dialogs from a timer once they are up.
 
+#include <windows.h>
+#include <commdlg.h>
+
 #include <algorithm>
 #include <cstring>
 #include <string>
 #include <vector>
 
+#include "import_table.h"
 #include "standin_internal.h"
 
 namespace morvith::standin {
@@ -208,6 +212,25 @@ LRESULT CALLBACK WatchActivations(int code, WPARAM wparam, LPARAM lparam) {
     return CallNextHookEx(hook, code, wparam, lparam);
 }
 
+// The module's GetOpenFileNameA: the system's dialog, driven as above, unless the test
+// queued an answer that no dialog gives.
+BOOL WINAPI AnsweredGetOpenFileNameA(OPENFILENAMEA* dialog) {
+    HostState* host = HostState::current;
+    if (host == nullptr || host->dialog_answers.empty() || host->dialog_answers.front().needed_size == 0)
+        return GetOpenFileNameA(dialog);
+    FileDialogRecord record;
+    record.sequence = host->NextSequence();
+    record.owner = dialog->hwndOwner;
+    if (dialog->lpstrTitle != nullptr) record.title = dialog->lpstrTitle;
+    record.answer_was_queued = true;
+    record.answer = std::move(host->dialog_answers.front());
+    host->dialog_answers.pop_front();
+    if (dialog->lpstrFile != nullptr && dialog->nMaxFile >= 2)
+        std::memcpy(dialog->lpstrFile, &record.answer.needed_size, 2);
+    host->file_dialogs.push_back(std::move(record));
+    return FALSE;
+}
+
 }  // namespace
 
 void AcquireModalHook() {
@@ -223,6 +246,11 @@ void ReleaseModalHook() {
 }
 
 void StandInHost::QueueMessageBoxAnswer(int button_id) { state_->box_answers.push_back(button_id); }
+void HostState::RouteFileDialogImport() {
+    if (void** slot = FindImportSlot(module, "comdlg32.dll", "GetOpenFileNameA"))
+        WriteImportSlot(slot, reinterpret_cast<void*>(AnsweredGetOpenFileNameA));
+}
+
 void StandInHost::QueueFileDialogAnswer(FileDialogAnswer answer) { state_->dialog_answers.push_back(std::move(answer)); }
 const std::vector<MessageBoxRecord>& StandInHost::message_boxes() const { return state_->message_boxes; }
 const std::vector<FileDialogRecord>& StandInHost::file_dialogs() const { return state_->file_dialogs; }

@@ -24,6 +24,7 @@ StandInHost::StandInHost(const std::string& module_path, Clip clip) : state_(std
             throw std::runtime_error("stand-in host: cannot load " + module_path + " (error " +
                                      std::to_string(GetLastError()) + ")");
         s.FindKeyStateImport();
+        s.RouteFileDialogImport();
         s.registration = CallGetFilterTable();
         if (s.registration == nullptr) throw std::runtime_error("stand-in host: GetFilterTable returned null");
 
@@ -142,6 +143,7 @@ FrameResult StandInHost::ProcessFrame(int frame_index) {
     result.job_before = *job;
     result.returned = morvith_standin_call_misaligned(
         reinterpret_cast<const void*>(s.registration->process_callback), arguments, 2);
+    if (s.hooks.after_process) s.hooks.after_process();
 
     result.work_picture = job->work_picture;
     result.spare_picture = job->spare_picture;

@@ -16,7 +16,7 @@
 //   the services    SetSavingOutput, SetFilterIsEnabledResult, redraw_count, calls, CallsOf,
 //                   ClearLog
 //   scripted input  QueueMessageBoxAnswer, QueueFileDialogAnswer, ScriptEscapeKey,
-//                   SetKeyStateSource; what came up: message_boxes, file_dialogs
+//                   SetKeyStateSource, SetCallHooks; what came up: message_boxes, file_dialogs
 //   screenshots     ShowHostControls, CaptureWindow
 // Clips and image files are in pictures.h, the records and instructions in
 // host_records.h, the import table walker in import_table.h.
@@ -92,6 +92,9 @@ public:
     // Esc (every other key is up), or the system's key state.
     void ScriptEscapeKey(std::vector<KeyHold> holds);
     void SetKeyStateSource(KeyStateSource source);
+
+    // The test's code inside later calls (host_records.h); empty hooks run nothing.
+    void SetCallHooks(CallHooks hooks);
 
     // Service behaviour.
     void SetSavingOutput(bool saving);

@@ -65,6 +65,7 @@ struct StandInHost::State {
     int redraw_count = 0;
     uint64_t sequence = 0;  // shared by service calls and modal records
     std::vector<ServiceCall> calls;
+    CallHooks hooks;
     uint64_t NextSequence() { return ++sequence; }
 
     // The Esc key (escape_key.cpp).
@@ -82,6 +83,7 @@ struct StandInHost::State {
     std::deque<FileDialogAnswer> dialog_answers;
     std::vector<MessageBoxRecord> message_boxes;
     std::vector<FileDialogRecord> file_dialogs;
+    void RouteFileDialogImport();  // for the answers no dialog gives (NameTooLong)
 };
 using HostState = StandInHost::State;
 

@@ -89,15 +89,22 @@ TEST_F(MorvithControls, BrowseAndChooseShowsTheFullPath) {
     EXPECT_EQ(LoadedName(), file);
 }
 
-TEST_F(MorvithControls, EveryBrowseAsksForARedrawAndCancelChangesNothing) {
-    host_.TypeIntoControl(PATH_EDIT, "kept.bmp");
-    host_.ClearLog();
-    host_.PressButton(BROWSE_BUTTON);  // no answer queued: cancelled
-    ASSERT_EQ(host_.file_dialogs().size(), 1u);
-    EXPECT_EQ(host_.redraw_count(), 1);
-    EXPECT_EQ(host_.CallsOf(Service::RedrawFilterWindow).at(0).registration, &host_.registration());
-    EXPECT_EQ(EditText(), "kept.bmp");
-    EXPECT_EQ(LoadedName(), "kept.bmp");
+TEST_F(MorvithControls, EveryBrowseAsksForARedrawAndARefusedDialogChangesNothing) {
+    // Cancelled; and a chosen name too long for the buffer, which the system answers with
+    // FALSE and the size it needed (300, ",\x01") in the buffer's first two bytes.
+    for (const standin::FileDialogAnswer& refusal :
+         {standin::FileDialogAnswer::Cancel(), standin::FileDialogAnswer::NameTooLong(300)}) {
+        SCOPED_TRACE(refusal.needed_size);
+        host_.TypeIntoControl(PATH_EDIT, "C:\\clips\\kept.bmp");
+        host_.ClearLog();
+        host_.QueueFileDialogAnswer(refusal);
+        host_.PressButton(BROWSE_BUTTON);
+        ASSERT_EQ(host_.file_dialogs().size(), 1u);
+        EXPECT_EQ(host_.redraw_count(), 1);
+        EXPECT_EQ(host_.CallsOf(Service::RedrawFilterWindow).at(0).registration, &host_.registration());
+        EXPECT_EQ(EditText(), "C:\\clips\\kept.bmp");
+        EXPECT_EQ(LoadedName(), "C:\\clips\\kept.bmp");
+    }
 
     const std::string file = folder_.Write("chosen.bmp", 8, 8);
     host_.QueueFileDialogAnswer(standin::FileDialogAnswer::Open(file));

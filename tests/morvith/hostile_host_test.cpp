@@ -1,0 +1,132 @@
+// A measurement with "マルチスレッド" in a process that cannot give it a thread: the editor's
+// address space used up by the time the reference has been fetched, or an environment
+// that a thread runtime would obey. The title must be the serial one, and the process
+// must live on.
+
+#include "morvith_host.h"
+
+#include <tlhelp32.h>
+
+#include <cstdlib>
+#include <set>
+
+namespace morvith::testing {
+namespace {
+
+DWORD WINAPI DoNothing(void*) { return 0; }
+
+// Every hole of 256 KB or more in the address space, reserved until released.
+class AddressSpaceHog {
+public:
+    AddressSpaceHog() { blocks_.reserve(1 << 14); }  // 2 GB / 256 KB: no allocation while hostile
+    ~AddressSpaceHog() { Release(); }
+
+    void ReserveEverything() {
+        for (SIZE_T size = SIZE_T{64} << 20; size >= SIZE_T{256} << 10; size /= 2) {
+            while (blocks_.size() < blocks_.capacity()) {
+                void* block = VirtualAlloc(nullptr, size, MEM_RESERVE, PAGE_NOACCESS);
+                if (block == nullptr) break;
+                blocks_.push_back(block);
+            }
+        }
+        // What the system then says to a thread with the smallest stack it allows.
+        const HANDLE thread =
+            CreateThread(nullptr, 64 << 10, DoNothing, nullptr, STACK_SIZE_PARAM_IS_A_RESERVATION, nullptr);
+        thread_refused_ = thread == nullptr;
+        if (thread != nullptr) {
+            WaitForSingleObject(thread, INFINITE);
+            CloseHandle(thread);
+        }
+    }
+
+    void Release() {
+        for (void* block : blocks_) VirtualFree(block, 0, MEM_RELEASE);
+        blocks_.clear();
+    }
+
+    bool thread_refused() const { return thread_refused_; }
+
+private:
+    std::vector<void*> blocks_;
+    bool thread_refused_ = false;
+};
+
+std::set<DWORD> ThreadsOfThisProcess() {
+    std::set<DWORD> ids;
+    const HANDLE snapshot = CreateToolhelp32Snapshot(TH32CS_SNAPTHREAD, 0);
+    if (snapshot == INVALID_HANDLE_VALUE) return ids;
+    THREADENTRY32 entry{};
+    entry.dwSize = sizeof entry;
+    for (BOOL more = Thread32First(snapshot, &entry); more; more = Thread32Next(snapshot, &entry))
+        if (entry.th32OwnerProcessID == GetCurrentProcessId()) ids.insert(entry.th32ThreadID);
+    CloseHandle(snapshot);
+    return ids;
+}
+
+bool HasSeveralProcessors() {
+    SYSTEM_INFO system{};
+    GetSystemInfo(&system);
+    return system.dwNumberOfProcessors > 1;
+}
+
+struct Kind {
+    const char* name;
+    int32_t slider;
+};
+constexpr Kind kKinds[] = {{"PSNR", 1}, {"SSIM", 2}};
+
+std::string MeasuredTitle(StandInHost& host, int32_t kind, int32_t multithread) {
+    host.SetSlider(KIND, kind);
+    host.SetSlider(OFFSET, 1);
+    host.SetCheckbox(MULTITHREAD, multithread);
+    const standin::FrameResult result = host.ProcessFrame(0);
+    EXPECT_EQ(result.returned, 1);
+    return WithoutMilliseconds(result.title);
+}
+
+TEST(MorvithHostileHost, NoAddressSpaceLeftForAThreadMeasuresSerially) {
+    for (const Kind& kind : kKinds) {
+        SCOPED_TRACE(kind.name);
+        StandInHost host(ModulePath(), ClipOfSharedRows(2));
+        const std::string serial = MeasuredTitle(host, kind.slider, 0);
+
+        // From the fetch of the reference until the callback returns, no hole is left.
+        AddressSpaceHog hog;
+        host.SetCallHooks({[&](Service service) {
+                               if (service == Service::FetchFilteredFrame) hog.ReserveEverything();
+                           },
+                           [&] { hog.Release(); }});
+        EXPECT_EQ(MeasuredTitle(host, kind.slider, 1), serial);
+        EXPECT_TRUE(hog.thread_refused()) << "the test did not take the address space it meant to";
+        host.SetCallHooks({});
+        // And once there is room again, the threads come.
+        EXPECT_EQ(MeasuredTitle(host, kind.slider, 1), serial);
+    }
+}
+
+// A thread runtime would read these when the module loads: a stack it cannot have, and a
+// team of one, which would quietly measure without workers.
+TEST(MorvithHostileHost, ThreadRuntimeVariablesInTheEnvironmentChangeNothing) {
+    // Both the system's environment and the C library's copy, which getenv reads.
+    _putenv("OMP_STACKSIZE=3000M");
+    _putenv("OMP_NUM_THREADS=1");
+    for (const Kind& kind : kKinds) {
+        SCOPED_TRACE(kind.name);
+        // A module still in memory from an earlier load keeps its workers.
+        const bool first_load = GetModuleHandleA(ModulePath().c_str()) == nullptr;
+        StandInHost host(ModulePath(), ClipOfSharedRows(2));
+        const std::string serial = MeasuredTitle(host, kind.slider, 0);
+        const std::set<DWORD> before = ThreadsOfThisProcess();
+        EXPECT_EQ(MeasuredTitle(host, kind.slider, 1), serial);
+        if (first_load && HasSeveralProcessors()) {
+            std::set<DWORD> started = ThreadsOfThisProcess();
+            for (DWORD id : before) started.erase(id);
+            EXPECT_FALSE(started.empty()) << "no worker took part";
+        }
+    }
+    _putenv("OMP_STACKSIZE=");
+    _putenv("OMP_NUM_THREADS=");
+}
+
+}  // namespace
+}  // namespace morvith::testing
