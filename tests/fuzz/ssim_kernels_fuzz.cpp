@@ -121,7 +121,7 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
     const MomentSumsTriple sums =
         ReferenceSumsCheckedOnEveryPath(c, SumMomentsWith, ExpectSumsIdentical, PlainMomentSums);
     const SsimMomentsTriple moments = MeasureSsimMomentsReference(
-        c.a->first(), c.b->first(), c.width, c.height, c.pitch, false);
+        c.a->first(), c.b->first(), c.width, c.height, c.pitch, nullptr);
     const SsimMomentsTriple literal = testing::LiteralTwoPassMoments(
         c.a->first(), c.b->first(), c.width, c.height, c.pitch);
     const int64_t n = int64_t{c.width} * c.height;
