@@ -5,10 +5,7 @@
 
 #include "morvith_host.h"
 
-#include <tlhelp32.h>
-
 #include <cstdlib>
-#include <set>
 
 namespace morvith::testing {
 namespace {
@@ -50,18 +47,6 @@ private:
     std::vector<void*> blocks_;
     bool thread_refused_ = false;
 };
-
-std::set<DWORD> ThreadsOfThisProcess() {
-    std::set<DWORD> ids;
-    const HANDLE snapshot = CreateToolhelp32Snapshot(TH32CS_SNAPTHREAD, 0);
-    if (snapshot == INVALID_HANDLE_VALUE) return ids;
-    THREADENTRY32 entry{};
-    entry.dwSize = sizeof entry;
-    for (BOOL more = Thread32First(snapshot, &entry); more; more = Thread32Next(snapshot, &entry))
-        if (entry.th32OwnerProcessID == GetCurrentProcessId()) ids.insert(entry.th32ThreadID);
-    CloseHandle(snapshot);
-    return ids;
-}
 
 bool HasSeveralProcessors() {
     SYSTEM_INFO system{};

@@ -6,10 +6,13 @@
 #include <gtest/gtest.h>
 
 #include <algorithm>
+#include <set>
 #include <string>
 #include <vector>
 
 #include "standin_host.h"
+
+#include <tlhelp32.h>
 
 namespace morvith::testing {
 
@@ -85,6 +88,19 @@ inline int32_t CallProcessFrame(StandInHost& host, host::FrameJob& job) {
                                    reinterpret_cast<uint32_t>(&job)};
     return standin::morvith_standin_call_misaligned(
         reinterpret_cast<const void*>(host.registration().process_callback), arguments, 2);
+}
+
+// Every thread of the process, the caller's among them.
+inline std::set<DWORD> ThreadsOfThisProcess() {
+    std::set<DWORD> ids;
+    const HANDLE snapshot = CreateToolhelp32Snapshot(TH32CS_SNAPTHREAD, 0);
+    if (snapshot == INVALID_HANDLE_VALUE) return ids;
+    THREADENTRY32 entry{};
+    entry.dwSize = sizeof entry;
+    for (BOOL more = Thread32First(snapshot, &entry); more; more = Thread32Next(snapshot, &entry))
+        if (entry.th32OwnerProcessID == GetCurrentProcessId()) ids.insert(entry.th32ThreadID);
+    CloseHandle(snapshot);
+    return ids;
 }
 
 inline std::vector<Service> ServiceOrder(const StandInHost& host) {

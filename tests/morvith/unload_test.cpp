@@ -3,8 +3,6 @@
 
 #include "morvith_host.h"
 
-#include <tlhelp32.h>
-
 #include <algorithm>
 #include <set>
 #include <vector>
@@ -12,22 +10,9 @@
 namespace morvith::testing {
 namespace {
 
-std::set<DWORD> OtherThreads() {
-    std::set<DWORD> ids;
-    const HANDLE snapshot = CreateToolhelp32Snapshot(TH32CS_SNAPTHREAD, 0);
-    if (snapshot == INVALID_HANDLE_VALUE) return ids;
-    THREADENTRY32 entry{};
-    entry.dwSize = sizeof entry;
-    for (BOOL more = Thread32First(snapshot, &entry); more; more = Thread32Next(snapshot, &entry))
-        if (entry.th32OwnerProcessID == GetCurrentProcessId() && entry.th32ThreadID != GetCurrentThreadId())
-            ids.insert(entry.th32ThreadID);
-    CloseHandle(snapshot);
-    return ids;
-}
-
 std::set<DWORD> StartedSince(const std::set<DWORD>& before) {
     std::set<DWORD> started;
-    for (const DWORD id : OtherThreads())
+    for (const DWORD id : ThreadsOfThisProcess())
         if (before.count(id) == 0) started.insert(id);
     return started;
 }
@@ -69,7 +54,7 @@ HMODULE LoadMeasureInParallelAndUnload(int32_t kind) {
 }
 
 TEST(MorvithUnload, RightAfterAParallelMeasurementLeavesTheProcessWorking) {
-    const std::set<DWORD> before = OtherThreads();
+    const std::set<DWORD> before = ThreadsOfThisProcess();
     const HMODULE module = LoadMeasureInParallelAndUnload(2);
     EXPECT_TRUE(KeepWorkingForTwoSeconds());
     const std::set<DWORD> started = StartedSince(before);
@@ -80,7 +65,7 @@ TEST(MorvithUnload, RightAfterAParallelMeasurementLeavesTheProcessWorking) {
 }
 
 TEST(MorvithUnload, HundredCyclesOfLoadMeasureUnload) {
-    const std::set<DWORD> before = OtherThreads();
+    const std::set<DWORD> before = ThreadsOfThisProcess();
     const HMODULE first = LoadMeasureInParallelAndUnload(1);
     for (int cycle = 1; cycle < 100 && !HasFailure(); ++cycle) LoadMeasureInParallelAndUnload(1 + cycle % 2);
     EXPECT_TRUE(KeepWorkingForTwoSeconds());
