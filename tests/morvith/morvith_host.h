@@ -103,6 +103,13 @@ inline std::set<DWORD> ThreadsOfThisProcess() {
     return ids;
 }
 
+inline std::set<DWORD> StartedSince(const std::set<DWORD>& before) {
+    std::set<DWORD> started;
+    for (const DWORD id : ThreadsOfThisProcess())
+        if (before.count(id) == 0) started.insert(id);
+    return started;
+}
+
 inline std::vector<Service> ServiceOrder(const StandInHost& host) {
     std::vector<Service> order;
     for (const standin::ServiceCall& call : host.calls()) order.push_back(call.service);

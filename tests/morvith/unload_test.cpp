@@ -10,13 +10,6 @@
 namespace morvith::testing {
 namespace {
 
-std::set<DWORD> StartedSince(const std::set<DWORD>& before) {
-    std::set<DWORD> started;
-    for (const DWORD id : ThreadsOfThisProcess())
-        if (before.count(id) == 0) started.insert(id);
-    return started;
-}
-
 bool ImageStillMapped(HMODULE module) {
     MEMORY_BASIC_INFORMATION info{};
     return VirtualQuery(module, &info, sizeof info) == sizeof info && info.State == MEM_COMMIT &&
