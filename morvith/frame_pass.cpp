@@ -92,11 +92,11 @@ void RunFramePass(FilterRegistration& registration, const FrameJob& job) {
     if (reference == nullptr) return;
 
     const RectanglePair pair{job.work_picture, reference, job.width, job.height, job.max_width};
-    // The callbacks run this module's code; between passes the module holds nothing of the
-    // pool's, so the host may unload it whenever it likes.
-    host::ThreadPoolTeam pool_team(reinterpret_cast<HMODULE>(&__ImageBase), MIN_SAMPLES_PER_WORKER);
-    RowTeam* const team =
-        host::Checkbox(registration, CHECKBOX_MULTITHREAD) == 1 ? &pool_team : nullptr;
+    // The pool's callbacks run this module's code.
+    std::optional<host::ThreadPoolTeam> pool_team;
+    if (host::Checkbox(registration, CHECKBOX_MULTITHREAD) == 1)
+        pool_team.emplace(reinterpret_cast<HMODULE>(&__ImageBase), MIN_SAMPLES_PER_WORKER);
+    RowTeam* const team = pool_team ? &*pool_team : nullptr;
     const ResultLine line = kind == host::MEASURE_PSNR
                                 ? MeasurePsnrLine(pair, team, PsnrForm::LogSum)
                                 : MeasureSsimLine(pair, team);
