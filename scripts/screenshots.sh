@@ -18,10 +18,13 @@ fi
 host=build/win32/standin/standin_host.exe
 standin() { build/win32/wine-run "$host" "$@" | tr -d '\r'; }
 # A prefix of their own: the caption font the screenshots set lasts as long as the wine
-# server, which the tests' prefix keeps running.
-export MORVITH_WINE_PREFIX="$PWD/build/win32/screenshot-prefix"
-build/win32/wine-prefix start
-trap 'build/win32/wine-prefix stop' EXIT
+# server, which the tests' prefix keeps running. The emulated guest's prefix lives only
+# as long as the guest's one boot, so there the guest's own serves.
+if [ -z "${MORVITH_WINE_PREFIX:-}" ]; then
+    export MORVITH_WINE_PREFIX="$PWD/build/win32/screenshot-prefix"
+    build/win32/wine-prefix start
+    trap 'build/win32/wine-prefix stop' EXIT
+fi
 mkdir -p build/win32/run
 reference="$PWD/build/win32/run/still.bmp"
 
