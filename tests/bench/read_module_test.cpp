@@ -29,13 +29,10 @@ TEST(BenchReadModule, ReadsInsideThePicturesOrShowsADash) {
         {"rectangles ending at the last column and row", 0, {1, 20, 12, 0, 0, 20, 0}, true},
         {"rectangle 2 a column past", 0, {1, 20, 12, 0, 0, 21, 0}, false},
         {"rectangle 2 a row past", 0, {1, 20, 11, 0, 0, 20, 2}, false},
-        {"rectangle 1 a row past", 0, {1, 20, 11, 0, 2, 20, 0}, false},
         {"negative x1", 0, {1, 20, 12, -1, 0, 20, 0}, false},
         {"negative y2", 0, {1, 20, 10, 0, 0, 0, -1}, false},
         {"width 0", 0, {1, 0, 12, 0, 0, 0, 0}, false},
-        {"negative height", 0, {1, 4, -3, 0, 5, 0, 5}, false},
         {"x1 + width past 32 bits", 0, {1, 1, 1, INT_MAX, 0, 0, 0}, false},
-        {"huge sizes", 0, {1, INT_MAX, INT_MAX, 0, 0, 0, 0}, false},
     };
     for (const Case& c : cases) {
         SCOPED_TRACE(c.what);
