@@ -175,7 +175,8 @@ int main(int argc, char** argv) {
             std::printf("frame %d: %s\n", frame, Shown(result.title, options.raw_title).c_str());
         }
         if (!options.screenshot.empty()) {
-            if (!host.CaptureWindow(options.screenshot, options.scale)) throw std::runtime_error("cannot write " + options.screenshot);
+            if (!host.CaptureWindow(options.screenshot, options.scale))
+                throw std::runtime_error("cannot write " + options.screenshot);
             std::printf("saved the settings window as %s\n", options.screenshot.c_str());
         }
         if (!options.preview.empty()) {
