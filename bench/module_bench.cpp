@@ -1,7 +1,12 @@
-// Times the real plug-in modules in the stand-in host on full-HD pictures, as users feel
-// them: the milliseconds that the module itself shows in its title (the passes only) and
-// the wall time of the whole ProcessFrame call (with the host's fetch), each against a
-// plain read of the same pictures timed round-robin in the same run. Then a range of
+// Times the real plug-in modules in the stand-in host, as users feel them: the milliseconds
+// that the module itself shows in its title (the passes only) and the wall time of the
+// whole ProcessFrame call (with the host's copies). The floor of each row is a read of the
+// very pictures the module measures, in the same state: a module of the benchmark's own
+// (read_plugin.cpp) is handed the same clip by a host of its own, obtains its pictures as
+// the measured module does (the host's fresh copies, the fetched frame among them) and
+// times a plain read of them as the module times its passes; the two take turns, call by
+// call, in the same run. morvith is timed at 640x480, 1920x1080 and 3840x2160, serial and
+// with its multithread checkbox, each against the serial read. Then a range of
 // morvith_ex with the Esc key read from the system before every fetch, against the same
 // range with the module's key-state import answered by the host without a system call.
 //
@@ -19,7 +24,6 @@
 #include <string>
 #include <vector>
 
-#include "plain_read.h"
 #include "standin_host.h"
 
 namespace morvith {
@@ -30,6 +34,10 @@ using standin::StandInHost;
 using Clock = std::chrono::steady_clock;
 
 volatile uint32_t sink;
+
+// The reading modules' first slider: what to read, as which module obtains it.
+constexpr int READ_FRAMES = 0;      // the current frame and the next, fetched
+constexpr int READ_RECTANGLES = 1;  // two rectangles of the current frame
 
 double Median(std::vector<double> values) {
     std::sort(values.begin(), values.end());
@@ -69,13 +77,14 @@ Picture VideoPicture(int width, int height, uint32_t seed, const Picture* base) 
     return picture;
 }
 
-// One module setting, timed against a plain read of the same two rectangles.
+// One module setting, timed against the reading module on the same pictures.
 struct Run {
     std::string name;
     StandInHost* host;
     std::vector<std::pair<int, int>> sliders;
     std::vector<std::pair<int, int>> checkboxes;
-    RectanglePair read;
+    StandInHost* read_host = nullptr;
+    std::vector<std::pair<int, int>> read_sliders;
     std::vector<double> title_ms;
     std::vector<double> wall_ms;
     std::vector<double> read_ms;
@@ -114,6 +123,17 @@ void RunOnce(Run& run) {
     run.title_ms.push_back(TitleMilliseconds(result.title));
 }
 
+void ReadOnce(Run& run) {
+    for (auto [index, value] : run.read_sliders) run.read_host->SetSlider(index, value);
+    const double ms = TitleMilliseconds(run.read_host->ProcessFrame(0).title);
+    if (ms < 0) {
+        std::fprintf(stderr, "module_bench: the reading module could not read the pictures of %s (%s)\n",
+                     run.name.c_str(), run.read_host->WindowTitle().c_str());
+        std::exit(1);
+    }
+    run.read_ms.push_back(ms);
+}
+
 // The system's GetAsyncKeyState alone, in nanoseconds per call.
 double KeyStateCallNanoseconds() {
     constexpr int CALLS = 100000;
@@ -130,11 +150,17 @@ struct Modules {
 };
 
 // Every setting of one pair of modules on pictures of one size, the read timed beside each.
+// Each module and each reading module has a host of its own with the same clip.
 void TimeModules(const Modules& modules, const Pictures& pictures, int width, int height, int reps) {
-    StandInHost morvith_host(standin::HostPath(modules.morvith), standin::MakeClip({pictures.first, pictures.second}));
-    std::optional<StandInHost> ex_host;
-    if (width == 1920)
-        ex_host.emplace(standin::HostPath(modules.morvith_ex), standin::MakeClip({pictures.side_by_side}));
+    const standin::Clip frames = standin::MakeClip({pictures.first, pictures.second});
+    StandInHost morvith_host(standin::HostPath(modules.morvith), frames);
+    StandInHost read_host(standin::HostPath(MORVITH_BENCH_READ), frames);
+    std::optional<StandInHost> ex_host, read_ex_host;
+    if (width == 1920) {
+        const standin::Clip side_by_side = standin::MakeClip({pictures.side_by_side});
+        ex_host.emplace(standin::HostPath(modules.morvith_ex), side_by_side);
+        read_ex_host.emplace(standin::HostPath(MORVITH_BENCH_READ_EX), side_by_side);
+    }
 
     std::vector<Run> runs;
     for (int kind : {1, 2}) {
@@ -145,26 +171,29 @@ void TimeModules(const Modules& modules, const Pictures& pictures, int width, in
                             &morvith_host,
                             {{0, kind}, {1, 1}},
                             {{0, multithread}},
-                            {pictures.first.samples.data(), pictures.second.samples.data(), width, height, width},
+                            &read_host,
+                            {{0, READ_FRAMES}},
                             {}, {}, {}});
         if (!ex_host) continue;
         for (auto [ex_width, ex_height] : {std::pair{1920, 1080}, std::pair{640, 480}}) {
-            const Picture& picture = pictures.side_by_side;
-            runs.push_back({Name("morvith_ex %s, %dx%d rectangles", measure, ex_width, ex_height, ""),
-                            &*ex_host,
-                            {{0, kind}, {1, ex_width}, {2, ex_height}, {3, 0}, {4, 0}, {5, 1920}, {6, 0}},
-                            {{1, 0}},
-                            {&picture.at(0, 0), &picture.at(1920, 0), ex_width, ex_height, picture.width},
-                            {}, {}, {}});
+            const std::vector<std::pair<int, int>> rectangles{{1, ex_width}, {2, ex_height}, {3, 0},
+                                                              {4, 0},        {5, 1920},      {6, 0}};
+            Run run{Name("morvith_ex %s, %dx%d rectangles", measure, ex_width, ex_height, ""),
+                    &*ex_host,
+                    rectangles,
+                    {{1, 0}},
+                    &*read_ex_host,
+                    rectangles,
+                    {}, {}, {}};
+            run.sliders.push_back({0, kind});
+            run.read_sliders.push_back({0, READ_RECTANGLES});
+            runs.push_back(std::move(run));
         }
     }
 
     for (int rep = 0; rep < reps; ++rep) {
         for (Run& run : runs) {
-            const auto start = Clock::now();
-            sink = ReadBoth(run.read.first_a, run.read.first_b, run.read.width, run.read.height,
-                            run.read.pitch, nullptr);
-            run.read_ms.push_back(std::chrono::duration<double, std::milli>(Clock::now() - start).count());
+            ReadOnce(run);
             RunOnce(run);
         }
     }
@@ -200,12 +229,13 @@ int main(int argc, char** argv) {
         }
     }
 
-    std::printf("| module, pictures | kernels | plain read ms | title ms | x read | ProcessFrame ms, host copies included |\n");
+    std::printf("| module, pictures | kernels | read of the same pictures ms | title ms | x read "
+                "| ProcessFrame ms, host copies included |\n");
     std::printf("|---|---|---:|---:|---:|---:|\n");
     // morvith: frame 0 against frame 1; morvith_ex: rectangles of the two frames side by side.
     // One size at a time, with one host per module: a second host of the same module would
     // take over its one registration.
-    for (const auto& [width, height] : {std::pair{1920, 1080}, std::pair{3840, 2160}}) {
+    for (const auto& [width, height] : {std::pair{640, 480}, std::pair{1920, 1080}, std::pair{3840, 2160}}) {
         const Pictures pictures(width, height);
         for (const Modules& modules : module_sets)
             TimeModules(modules, pictures, width, height, reps);
@@ -234,6 +264,7 @@ int main(int argc, char** argv) {
                               &range_host,
                               {{0, 1}, {1, 640}, {2, 360}, {3, 0}, {4, 0}, {5, 640}, {6, 0}, {7, 0}, {8, 15}},
                               {{0, 1}, {1, 0}},
+                              nullptr,
                               {},
                               {},
                               {},

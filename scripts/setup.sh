@@ -1,18 +1,24 @@
 #!/usr/bin/env bash
-# Installs every Debian package that the two builds and their tests need: Wine itself
-# where this machine runs 32-bit code, the emulated guest's tools where it does not (or
-# where MORVITH_WIN32_RUNNER=emulated asks for that route).
+# Installs every Debian package that the two builds, their tests and the scripts use:
+# Wine itself where this machine runs 32-bit code, the emulated guest's tools where it
+# does not (or where MORVITH_WIN32_RUNNER=emulated asks for that route).
 # Idempotent: quiet and quick when everything is already there.
 set -euo pipefail
 cd "$(dirname "$0")/.."
 
+# What each is for: the builds and their tests (cmake to googletest; g++ brings the
+# runtimes of its sanitizers); the 32-bit build (mingw-w64); image files in the stand-in
+# host (libstb-dev); Japanese glyphs in the screenshots (fonts-ipafont-gothic); the
+# fuzzers (clang to llvm-14); the guides as web pages in the zip (pandoc) and the test
+# that opens them in a browser (chromium).
 packages=(
   cmake g++ make locales
-  googletest libgtest-dev libbenchmark-dev
+  googletest libgtest-dev
   g++-mingw-w64-i686 binutils-mingw-w64-i686
-  xvfb libstb-dev
+  libstb-dev
   fonts-ipafont-gothic
-  clang libclang-rt-14-dev libomp-14-dev llvm-14
+  clang libclang-rt-14-dev llvm-14
+  pandoc chromium
 )
 native_route_packages=(wine wine32:i386)
 emulated_route_packages=(qemu-system-x86 debootstrap xz-utils)

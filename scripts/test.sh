@@ -3,7 +3,8 @@
 # native suite under AddressSanitizer and UndefinedBehaviorSanitizer and again under
 # ThreadSanitizer, and the 32-bit Windows suite (the real plug-ins among it) under Wine,
 # on this machine or in the emulated guest where this machine cannot run 32-bit code;
-# then the runner's own tests.
+# then the runner's own tests, and the release zip packed and its guide pages opened in
+# a headless browser.
 set -euo pipefail
 cd "$(dirname "$0")/.."
 
@@ -21,3 +22,7 @@ cmake --build --preset win32
 echo "32-bit programs run on the $(bash scripts/win32-runner.sh route) route"
 bash scripts/win32-runner.sh ctest --preset win32
 bash tests/runner/runner_test.sh
+
+cmake --build --preset win32 --target release
+bash tests/release/guides_in_browser.sh "dist/morvith-$(sed -n 's/^project(morvith VERSION \([0-9.]*\).*/\1/p' CMakeLists.txt).zip" \
+    build/win32/release-check

@@ -50,6 +50,9 @@ Rgb YcToRgb(PixelYC sample);
 RgbImage PictureToRgb(const Picture& picture);
 // Writes a 24-bit bottom-up BMP; false if the file cannot be written. Path in the ANSI code page.
 bool WriteBmp24(const std::string& path, const RgbImage& image);
+// Writes a PNG with each pixel enlarged to scale x scale (1 to 8, nearest neighbour);
+// false if the file cannot be written.
+bool WritePng(const std::string& path, const RgbImage& image, int scale = 1);
 // Decodes an image file (BMP, PNG, ...) and converts it as LoadImageFile does; nullopt
 // if it cannot be read. Tests use it for the exact expected reference picture.
 std::optional<Picture> ReadImageFileAsPicture(const std::string& path);

@@ -26,6 +26,11 @@ constexpr int FIRST_HOST_CONTROL_ID = 1000;
 constexpr int ROW_HEIGHT = 22;
 constexpr int CHECKBOX_ROW_HEIGHT = 20;
 constexpr int TOP_MARGIN = 6;
+// The caption as a Japanese desktop draws it: a proportional font, about 9 points at
+// 96 dpi, smoothed. At this size Wine's default caption font uses its embedded bitmaps,
+// whose decimal point is a two-pixel stroke that reads as a comma.
+constexpr int CAPTION_FONT_HEIGHT = -13;
+constexpr char CAPTION_FONT_FACE[] = "IPAPGothic";
 
 void PumpMessages() {
     MSG message;
@@ -67,6 +72,16 @@ void StandInHost::ShowHostControls() {
         SendMessageA(box, BM_SETCHECK, Checkbox(i) != 0 ? BST_CHECKED : BST_UNCHECKED, 0);
     }
 
+    // For this session of the wine server only: nothing is written to the prefix.
+    NONCLIENTMETRICSA metrics{};
+    metrics.cbSize = sizeof metrics;
+    if (SystemParametersInfoA(SPI_GETNONCLIENTMETRICS, sizeof metrics, &metrics, 0)) {
+        metrics.lfCaptionFont.lfHeight = CAPTION_FONT_HEIGHT;
+        lstrcpynA(metrics.lfCaptionFont.lfFaceName, CAPTION_FONT_FACE, LF_FACESIZE);
+        metrics.lfCaptionFont.lfQuality = ANTIALIASED_QUALITY;
+        SystemParametersInfoA(SPI_SETNONCLIENTMETRICS, sizeof metrics, &metrics, 0);
+    }
+
     // No close button: without Wine's symbol font its glyph shows as a stray letter.
     SetWindowLongA(window, GWL_STYLE, GetWindowLongA(window, GWL_STYLE) & ~WS_SYSMENU);
     SetWindowPos(window, nullptr, 0, 0, 0, 0, SWP_NOMOVE | SWP_NOSIZE | SWP_NOZORDER | SWP_FRAMECHANGED);
@@ -82,7 +97,7 @@ void StandInHost::ShowHostControls() {
     PumpMessages();
 }
 
-bool StandInHost::CaptureWindow(const std::string& png_path) {
+bool StandInHost::CaptureWindow(const std::string& png_path, int scale) {
     const HWND window = state_->window;
     RedrawWindow(window, nullptr, nullptr, RDW_INVALIDATE | RDW_ERASE | RDW_FRAME | RDW_ALLCHILDREN | RDW_UPDATENOW);
     PumpMessages();
@@ -109,20 +124,35 @@ bool StandInHost::CaptureWindow(const std::string& png_path) {
         HGDIOBJ previous = SelectObject(memory_dc, bitmap);
         BitBlt(memory_dc, 0, 0, width, height, window_dc, 0, 0, SRCCOPY);
         GdiFlush();
-        std::vector<unsigned char> rgb(static_cast<size_t>(width) * height * 3);
+        RgbImage image{width, height, std::vector<Rgb>(static_cast<size_t>(width) * height)};
         const auto* bgra = static_cast<const unsigned char*>(bits);
-        for (size_t i = 0; i < static_cast<size_t>(width) * height; ++i) {
-            rgb[3 * i + 0] = bgra[4 * i + 2];
-            rgb[3 * i + 1] = bgra[4 * i + 1];
-            rgb[3 * i + 2] = bgra[4 * i + 0];
-        }
-        written = stbi_write_png(png_path.c_str(), width, height, 3, rgb.data(), width * 3) != 0;
+        for (size_t i = 0; i < image.pixels.size(); ++i)
+            image.pixels[i] = Rgb{bgra[4 * i + 2], bgra[4 * i + 1], bgra[4 * i + 0]};
+        written = WritePng(png_path, image, scale);
         SelectObject(memory_dc, previous);
         DeleteObject(bitmap);
     }
     DeleteDC(memory_dc);
     ReleaseDC(window, window_dc);
     return written;
+}
+
+bool WritePng(const std::string& path, const RgbImage& image, int scale) {
+    if (image.width < 1 || image.height < 1 || scale < 1 || scale > 8 ||
+        image.pixels.size() != static_cast<size_t>(image.width) * image.height)
+        return false;
+    const int width = image.width * scale;
+    const int height = image.height * scale;
+    std::vector<unsigned char> rgb(static_cast<size_t>(width) * height * 3);
+    for (int y = 0; y < height; ++y)
+        for (int x = 0; x < width; ++x) {
+            const Rgb& pixel = image.pixels[static_cast<size_t>(y / scale) * image.width + x / scale];
+            unsigned char* out = &rgb[(static_cast<size_t>(y) * width + x) * 3];
+            out[0] = pixel.r;
+            out[1] = pixel.g;
+            out[2] = pixel.b;
+        }
+    return stbi_write_png(path.c_str(), width, height, 3, rgb.data(), width * 3) != 0;
 }
 
 }  // namespace morvith::standin

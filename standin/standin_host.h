@@ -124,9 +124,11 @@ public:
     void PressButton(int id);
 
     // For screenshots: the host's own slider and checkbox rows above the plug-in's
-    // controls, and a capture of the whole window (frame and title included) as a PNG file.
+    // controls and a caption font like a Japanese desktop's (for as long as the wine
+    // server runs), and a capture of the whole window (frame and title included) as a PNG
+    // file, each pixel drawn as scale x scale pixels so that small text stays legible.
     void ShowHostControls();
-    bool CaptureWindow(const std::string& png_path);
+    bool CaptureWindow(const std::string& png_path, int scale = 1);
 
     // Defined in the host's own files (standin_internal.h).
     struct State;

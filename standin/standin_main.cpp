@@ -5,6 +5,11 @@
 //   standin_host MODULE [--clip sample|side-by-side] [--length N] [--frames A-B]
 //                [--slider I=V]... [--check I=V]... [--reference PATH]
 //                [--write-reference-bmp PATH FRAME] [--raw-title] [--screenshot PNG]
+//                [--preview PNG] [--scale N]
+//
+// --screenshot saves the settings window after the last frame; --preview saves the last
+// frame's picture as the plug-in handed it back, as the editor's preview would show it.
+// --scale enlarges both by a whole factor (1 to 8) so that small text stays legible.
 
 #include <cstdio>
 #include <cstdlib>
@@ -36,6 +41,8 @@ struct Options {
     int bmp_frame = -1;
     bool raw_title = false;
     std::string screenshot;
+    std::string preview;
+    int scale = 1;
 };
 
 [[noreturn]] void Usage(const std::string& problem) {
@@ -43,7 +50,8 @@ struct Options {
                  "standin_host: %s\n"
                  "usage: standin_host MODULE [--clip sample|side-by-side] [--length N] [--frames A-B]\n"
                  "                    [--slider I=V]... [--check I=V]... [--reference PATH]\n"
-                 "                    [--write-reference-bmp PATH FRAME] [--raw-title] [--screenshot PNG]\n",
+                 "                    [--write-reference-bmp PATH FRAME] [--raw-title] [--screenshot PNG]\n"
+                 "                    [--preview PNG] [--scale N]\n",
                  problem.c_str());
     std::exit(2);
 }
@@ -92,6 +100,10 @@ Options Parse(int argc, char** argv) {
             options.bmp_frame = ParseInt(value(), "--write-reference-bmp");
         } else if (argument == "--screenshot") {
             options.screenshot = HostPath(value());
+        } else if (argument == "--preview") {
+            options.preview = HostPath(value());
+        } else if (argument == "--scale") {
+            options.scale = ParseInt(value(), "--scale");
         } else if (argument == "--raw-title") {
             options.raw_title = true;
         } else if (!argument.empty() && argument[0] == '-') {
@@ -106,6 +118,7 @@ Options Parse(int argc, char** argv) {
     if (options.length < 1) Usage("the clip needs at least one frame");
     if (options.first_frame < 0 || options.last_frame < options.first_frame || options.last_frame >= options.length)
         Usage("the frames must lie in the clip (0-" + std::to_string(options.length - 1) + ")");
+    if (options.scale < 1 || options.scale > 8) Usage("the scale must lie in 1-8");
     if (!options.bmp_path.empty() && (options.bmp_frame < 0 || options.bmp_frame >= options.length))
         Usage("the bitmap's frame must lie in the clip");
     return options;
@@ -150,8 +163,10 @@ int main(int argc, char** argv) {
         }
 
         size_t boxes_shown = 0;
+        Picture last_picture;
         for (int frame = options.first_frame; frame <= options.last_frame; ++frame) {
-            const FrameResult result = host.ProcessFrame(frame);
+            FrameResult result = host.ProcessFrame(frame);
+            last_picture = std::move(result.work_after);
             for (; boxes_shown < host.message_boxes().size(); ++boxes_shown) {
                 const MessageBoxRecord& box = host.message_boxes()[boxes_shown];
                 std::printf("  message box \"%s\": %s [%s]\n", Shown(box.caption, options.raw_title).c_str(),
@@ -160,8 +175,15 @@ int main(int argc, char** argv) {
             std::printf("frame %d: %s\n", frame, Shown(result.title, options.raw_title).c_str());
         }
         if (!options.screenshot.empty()) {
-            if (!host.CaptureWindow(options.screenshot)) throw std::runtime_error("cannot write " + options.screenshot);
+            if (!host.CaptureWindow(options.screenshot, options.scale))
+                throw std::runtime_error("cannot write " + options.screenshot);
             std::printf("saved the settings window as %s\n", options.screenshot.c_str());
+        }
+        if (!options.preview.empty()) {
+            if (!WritePng(options.preview, PictureToRgb(last_picture), options.scale))
+                throw std::runtime_error("cannot write " + options.preview);
+            std::printf("saved frame %d as the plug-in handed it back as %s\n", options.last_frame,
+                        options.preview.c_str());
         }
         std::fflush(stdout);
         return 0;

@@ -399,5 +399,33 @@ TEST(StandInPictures, ClipFramesRoundTripThroughABitmapCloselyEnough) {
     std::remove(path.c_str());
 }
 
+// Each pixel becomes a square of `scale` pixels; a request that cannot be met writes no file.
+TEST(StandInPictures, PngEnlargesEachPixelToASquareOrWritesNothing) {
+    const RgbImage image = PictureToRgb(SampleFrame(2, 7, 5));
+    const std::string path = TempPath("standin_scaled.png");
+    for (const int scale : {1, 3}) {
+        ASSERT_TRUE(WritePng(path, image, scale));
+        const auto read = ReadImageFileAsPicture(path);
+        ASSERT_TRUE(read.has_value());
+        ASSERT_EQ(read->width, 7 * scale);
+        ASSERT_EQ(read->height, 5 * scale);
+        for (int y = 0; y < read->height; ++y)
+            for (int x = 0; x < read->width; ++x) {
+                const PixelYC expected = RgbToYc(image.pixels[static_cast<size_t>(y / scale) * 7 + x / scale]);
+                const PixelYC& got = read->at(x, y);
+                ASSERT_TRUE(got.y == expected.y && got.cb == expected.cb && got.cr == expected.cr)
+                    << "scale " << scale << " at " << x << "," << y;
+            }
+        std::remove(path.c_str());
+    }
+    RgbImage missing_a_pixel = image;
+    missing_a_pixel.pixels.pop_back();
+    const std::pair<RgbImage, int> refused[] = {{image, 0}, {image, 9}, {image, -1}, {missing_a_pixel, 1}, {{}, 1}};
+    for (const auto& [candidate, scale] : refused) {
+        EXPECT_FALSE(WritePng(path, candidate, scale)) << "scale " << scale;
+        EXPECT_EQ(GetFileAttributesA(path.c_str()), INVALID_FILE_ATTRIBUTES);
+    }
+}
+
 }  // namespace
 }  // namespace morvith::standin
