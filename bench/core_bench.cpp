@@ -92,17 +92,18 @@ void RunCase(const Case& c, int reps) {
     // Round robin, so that a noisy moment spreads over every variant alike.
     for (int rep = 0; rep < reps; ++rep) {
         for (Variant& v : variants) {
+            RowTeam* const pass_team = v.parallel ? team : nullptr;
             const auto start = Clock::now();
             if (v.operation == "read") {
-                sink = ReadBoth(first_a, first_b, c.width, c.height, pitch, v.parallel ? team : nullptr);
+                sink = ReadBoth(first_a, first_b, c.width, c.height, pitch, pass_team);
             } else if (v.operation == "psnr") {
                 sink = static_cast<double>(SumSquaredErrorWith(*v.kernels, first_a, first_b,
                                                                c.width, c.height, pitch,
-                                                               v.parallel ? team : nullptr)
+                                                               pass_team)
                                                .y);
             } else {
                 sink = MeasureSsimMomentsWith(*v.kernels, first_a, first_b, c.width, c.height,
-                                              pitch, v.parallel ? team : nullptr)
+                                              pitch, pass_team)
                            .y.covariance;
             }
             const std::chrono::duration<double, std::milli> elapsed = Clock::now() - start;

@@ -32,14 +32,6 @@ constexpr int32_t CHECKBOX_DEFAULTS[] = {0};
 
 volatile uint32_t folded;
 
-// Serial, row by row, as the floor of every row of the benchmark.
-uint32_t ReadRectangles(const PixelYC* first_a, const PixelYC* first_b, int width, int height, int pitch) {
-    uint32_t fold = 0;
-    for (int r = 0; r < height; ++r)
-        fold ^= morvith::ReadRow(first_a, first_b, width, static_cast<ptrdiff_t>(r) * pitch);
-    return fold;
-}
-
 int64_t Ticks() {
     LARGE_INTEGER now;
     QueryPerformanceCounter(&now);
@@ -72,7 +64,7 @@ MORVITH_HOST_CALLBACK int32_t ProcessFrame(FilterRegistration* registration, Fra
             return 1;
         }
         const int64_t start = Ticks();
-        folded = ReadRectangles(job->work_picture, next, job->width, job->height, job->max_width);
+        folded = morvith::ReadBoth(job->work_picture, next, job->width, job->height, job->max_width, nullptr);
         Show(*registration, start, Ticks());
         return 1;
     }
@@ -86,7 +78,8 @@ MORVITH_HOST_CALLBACK int32_t ProcessFrame(FilterRegistration* registration, Fra
     }
     const auto at = [job](int32_t x, int32_t y) { return job->work_picture + x + y * job->max_width; };
     const int64_t start = Ticks();
-    folded = ReadRectangles(at(slider[3], slider[4]), at(slider[5], slider[6]), width, height, job->max_width);
+    folded = morvith::ReadBoth(at(slider[3], slider[4]), at(slider[5], slider[6]), width, height,
+                               job->max_width, nullptr);
     Show(*registration, start, Ticks());
     return 1;
 }

@@ -22,8 +22,6 @@ public:
     int BlocksFor(int64_t samples) const override;
     void RunBlocks(int block_count, BlockFunction run_block, void* context) override;
 
-    int workers() const { return workers_; }
-
 private:
     HMODULE module_;
     int64_t min_samples_per_worker_;
