@@ -28,10 +28,20 @@ using WindowCallback = int32_t (*)(HWND window, UINT message, WPARAM wparam, LPA
 
 // The host's services; slots not named here are the host's own business.
 struct HostServices {
-    uint32_t unused_0[5];
+    uint32_t unused_0[4];
+    // Nonzero while a file is open in the editor.
+    int32_t (*IsEditing)(void* edit_handle);
     // Nonzero while the host writes its output file: measure nothing.
     int32_t (*IsSavingOutput)(void* edit_handle);
-    uint32_t unused_24[15];
+    // The frame on screen, from 0.
+    int32_t (*CurrentFrame)(void* edit_handle);
+    // Frames in the edit.
+    int32_t (*FrameCount)(void* edit_handle);
+    uint32_t unused_32;
+    // Shows `frame`, which must lie in 0 .. FrameCount - 1, and returns the frame shown.
+    // The view is rendered once the window callback that asked returns nonzero.
+    int32_t (*MoveToFrame)(void* edit_handle, int32_t frame);
+    uint32_t unused_40[11];
     // Refreshes the settings window.
     int32_t (*RedrawFilterWindow)(FilterRegistration* registration);
     uint32_t unused_88[3];
@@ -51,16 +61,28 @@ struct HostServices {
     // size in *width and *height.
     int32_t (*LoadImageFile)(PixelYC* destination, const char* file_name, int32_t* width,
                              int32_t* height, int32_t flags);
-    uint32_t unused_220[9];
+    uint32_t unused_220[13];
+    // Only while the setup message is handled: adds `name` to the host's Edit menu, in a
+    // submenu named after the filter; choosing it sends MENU_COMMAND_MESSAGE with wparam
+    // `id` to `window`. Key 0 is none; key flags 1, 2, 4 add Shift, Ctrl, Alt. Nonzero
+    // when added.
+    int32_t (*AddMenuItem)(FilterRegistration* registration, const char* name, HWND window,
+                           int32_t id, int32_t key, int32_t key_flags);
+    uint32_t unused_276[11];
 };
 
+static_assert(offsetof(HostServices, IsEditing) == 16);
 static_assert(offsetof(HostServices, IsSavingOutput) == 20);
+static_assert(offsetof(HostServices, CurrentFrame) == 24);
+static_assert(offsetof(HostServices, FrameCount) == 28);
+static_assert(offsetof(HostServices, MoveToFrame) == 36);
 static_assert(offsetof(HostServices, RedrawFilterWindow) == 84);
 static_assert(offsetof(HostServices, FilterIsEnabled) == 100);
 static_assert(offsetof(HostServices, ReserveFrameCache) == 176);
 static_assert(offsetof(HostServices, FetchFilteredFrame) == 200);
 static_assert(offsetof(HostServices, LoadImageFile) == 216);
-static_assert(sizeof(HostServices) == 256);
+static_assert(offsetof(HostServices, AddMenuItem) == 272);
+static_assert(sizeof(HostServices) == 320);
 
 // The host's record of one ProcessFrame call; only the named words are ours to touch.
 struct FrameJob {
@@ -87,6 +109,9 @@ static_assert(sizeof(FrameJob) == 64);
 
 inline constexpr uint32_t FILTER_FLAG_HAS_INFO = 0x00040000;
 inline constexpr uint32_t FILTER_FLAG_HAS_WINDOW = 0x00004000;
+// An entry named with display_name under the host's File > Export; choosing it sends
+// EXPORT_MESSAGE. The host shows no dialog of its own.
+inline constexpr uint32_t FILTER_FLAG_EXPORT = 0x20000000;
 
 // The registration record: complete in static data, never written by the plug-in. The
 // host writes the five words marked "host" before it first calls a callback.
@@ -105,7 +130,7 @@ struct FilterRegistration {
     const int32_t* checkbox_defaults;    // 0 clear, 1 ticked
     ProcessCallback process_callback;
     uint32_t unused_52[3];
-    WindowCallback window_callback;      // or null
+    WindowCallback window_callback;      // or null; a nonzero result renders the frame again
     int32_t* slider_values;              // host: current slider values
     int32_t* checkbox_values;            // host: current checkbox values
     uint32_t unused_76[2];
@@ -142,6 +167,10 @@ static_assert(sizeof(FilterRegistration) == 140);
 // Sent to the window callback when the settings window is created and destroyed.
 inline constexpr UINT WINDOW_SETUP_MESSAGE = 1127;
 inline constexpr UINT WINDOW_TEARDOWN_MESSAGE = 1128;
+// File > Export > the filter's entry was chosen (FILTER_FLAG_EXPORT).
+inline constexpr UINT EXPORT_MESSAGE = 1132;
+// An item added with AddMenuItem was chosen, or its key pressed; wparam is its id.
+inline constexpr UINT MENU_COMMAND_MESSAGE = 1137;
 
 // Each plug-in defines its one registration record under this name; the shared export
 // hands out its address.
