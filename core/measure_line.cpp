@@ -1,10 +1,19 @@
 #include "measure_line.h"
 
+#include <limits>
+
 #include "result_line.h"
 #include "ssim.h"
 #include "stopwatch.h"
 
 namespace morvith {
+namespace {
+
+double ShownDecibels(const PsnrReading& reading) {
+    return reading.infinite ? std::numeric_limits<double>::infinity() : reading.decibels;
+}
+
+}  // namespace
 
 ResultLine MeasurePsnrLine(const RectanglePair& pair, RowTeam* team, PsnrForm form) {
     Stopwatch stopwatch;
@@ -15,7 +24,8 @@ ResultLine MeasurePsnrLine(const RectanglePair& pair, RowTeam* team, PsnrForm fo
     return ComposePsnrLine(ReadPsnr(sse, pair.width * pair.height, 1, form), elapsed_ms);
 }
 
-RangeMeasurement MeasurePsnrRangeLine(int32_t frame_count, RangeFrameSource frame) {
+RangeMeasurement MeasurePsnrRangeLine(int32_t frame_count, RangeFrameSource frame,
+                                      FrameValues* frame_values) {
     Stopwatch stopwatch;
     stopwatch.Start();
     PooledSquaredErrorTriple pool;
@@ -25,8 +35,14 @@ RangeMeasurement MeasurePsnrRangeLine(int32_t frame_count, RangeFrameSource fram
         if (!next.pair) return {next.stop, i, {}};
         const RectanglePair& pair = *next.pair;
         sample_count = pair.width * pair.height;
-        AddToPool(pool, SumSquaredError(pair.first_a, pair.first_b, pair.width,
-                                        pair.height, pair.pitch, nullptr));
+        const SquaredErrorTriple sse = SumSquaredError(pair.first_a, pair.first_b, pair.width,
+                                                       pair.height, pair.pitch, nullptr);
+        AddToPool(pool, sse);
+        if (frame_values != nullptr) {
+            const PsnrReadingTriple alone = ReadPsnr(sse, sample_count, 1, PsnrForm::Quotient);
+            frame_values[i] = {ShownDecibels(alone.y), ShownDecibels(alone.cb),
+                               ShownDecibels(alone.cr)};
+        }
     }
     const double elapsed_ms = stopwatch.Stop();
     return {std::nullopt, frame_count,
@@ -34,7 +50,8 @@ RangeMeasurement MeasurePsnrRangeLine(int32_t frame_count, RangeFrameSource fram
                             elapsed_ms)};
 }
 
-RangeMeasurement MeasureSsimRangeLine(int32_t frame_count, RangeFrameSource frame) {
+RangeMeasurement MeasureSsimRangeLine(int32_t frame_count, RangeFrameSource frame,
+                                      FrameValues* frame_values) {
     Stopwatch stopwatch;
     stopwatch.Start();
     ChannelTriple<double> sums;
@@ -44,9 +61,12 @@ RangeMeasurement MeasureSsimRangeLine(int32_t frame_count, RangeFrameSource fram
         const RectanglePair& pair = *next.pair;
         const SsimMomentsTriple moments = MeasureSsimMoments(
             pair.first_a, pair.first_b, pair.width, pair.height, pair.pitch, nullptr);
-        sums.y += SsimFromMoments(moments.y);
-        sums.cb += SsimFromMoments(moments.cb);
-        sums.cr += SsimFromMoments(moments.cr);
+        const FrameValues alone{SsimFromMoments(moments.y), SsimFromMoments(moments.cb),
+                                SsimFromMoments(moments.cr)};
+        sums.y += alone.y;
+        sums.cb += alone.cb;
+        sums.cr += alone.cr;
+        if (frame_values != nullptr) frame_values[i] = alone;
     }
     const double elapsed_ms = stopwatch.Stop();
     const double frames = static_cast<double>(frame_count);

@@ -6,6 +6,7 @@
 #include <cstdint>
 #include <optional>
 
+#include "frame_report.h"
 #include "pixel.h"
 #include "psnr.h"
 #include "result_line.h"
@@ -55,8 +56,12 @@ private:
 // rectangle pair of frame i (from 0, all of one size) or a reason to stop, which ends the
 // measurement without a line. The stopwatch also covers every call of frame, since
 // obtaining the frames is part of what a range costs. PSNR pools the squared errors of
-// all frames (LogSum); SSIM is the mean of the per-frame values.
-RangeMeasurement MeasurePsnrRangeLine(int32_t frame_count, RangeFrameSource frame);
-RangeMeasurement MeasureSsimRangeLine(int32_t frame_count, RangeFrameSource frame);
+// all frames (LogSum); SSIM is the mean of the per-frame values. Where frame_values is not
+// null it receives, for each frame measured, what that frame alone reads: PSNR from its
+// own squared errors (Quotient), SSIM as measured. It must hold frame_count values.
+RangeMeasurement MeasurePsnrRangeLine(int32_t frame_count, RangeFrameSource frame,
+                                      FrameValues* frame_values = nullptr);
+RangeMeasurement MeasureSsimRangeLine(int32_t frame_count, RangeFrameSource frame,
+                                      FrameValues* frame_values = nullptr);
 
 }  // namespace morvith

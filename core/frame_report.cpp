@@ -1,0 +1,38 @@
+#include "frame_report.h"
+
+#include <cmath>
+
+namespace morvith {
+
+int32_t WorstFrameIndex(const FrameValues* values, int32_t count) {
+    int32_t worst = count > 0 ? 0 : -1;
+    for (int32_t i = 1; i < count; ++i) {
+        if (values[i].y < values[worst].y) worst = i;
+    }
+    return worst;
+}
+
+CsvRow ComposeCsvRow(int32_t frame, const FrameValues& values) {
+    CsvRow row;
+    char number[12];
+    int length = 0;
+    uint32_t magnitude = frame < 0 ? 0u - static_cast<uint32_t>(frame) : static_cast<uint32_t>(frame);
+    do {
+        number[length++] = static_cast<char>('0' + magnitude % 10);
+        magnitude /= 10;
+    } while (magnitude != 0);
+    if (frame < 0) row.Append('-');
+    while (length > 0) row.Append(number[--length]);
+    for (const double value : {values.y, values.cb, values.cr}) {
+        row.Append(',');
+        if (std::isinf(value)) {
+            row.Append(value > 0 ? "inf" : "-inf");
+        } else {
+            row.Append(FormatMeasure(value));
+        }
+    }
+    row.Append("\r\n");
+    return row;
+}
+
+}  // namespace morvith
