@@ -1,6 +1,7 @@
 #include <cstdio>
 
 #include "measure_line.h"
+#include "range_report.h"
 #include "region_pass.h"
 
 namespace morvith::ex {
@@ -33,6 +34,45 @@ private:
     bool held_from_before_;
 };
 
+// "計算中... n/m" in the title, n the frames measured so far, at most about ten times a
+// second: SetWindowTextA repaints a caption of this thread at once, and more often would
+// only cost time.
+class RangeProgress {
+public:
+    RangeProgress(const host::FilterRegistration& registration, int32_t frame_count)
+        : registration_(registration), frame_count_(frame_count) {}
+
+    void Show(int32_t measured) {
+        char text[48];
+        std::snprintf(text, sizeof text, "%s %ld/%ld", PROGRESS_TEXT, static_cast<long>(measured),
+                      static_cast<long>(frame_count_));
+        host::SetTitle(registration_, text);
+        shown_at_ = GetTickCount();
+        KeepWindowsShown();
+    }
+
+    void Update(int32_t measured) {
+        if (GetTickCount() - shown_at_ >= PROGRESS_INTERVAL_MS) Show(measured);
+    }
+
+private:
+    static constexpr DWORD PROGRESS_INTERVAL_MS = 100;
+
+    // The system takes a thread that has not looked at its message queue for 5 s as hung
+    // and puts a ghost over its windows that shows no newer title. Looking without
+    // removing anything leaves the host's queued input, commands and paints to its own
+    // loop after the call; only messages sent from other threads are answered here, as
+    // in any modal loop (the error box's among them).
+    static void KeepWindowsShown() {
+        MSG message;
+        PeekMessageA(&message, nullptr, 0, 0, PM_NOREMOVE | PM_NOYIELD);
+    }
+
+    const host::FilterRegistration& registration_;
+    int32_t frame_count_;
+    DWORD shown_at_ = 0;
+};
+
 }  // namespace
 
 RangeOutcome MeasureFrameRange(host::FilterRegistration& registration,
@@ -46,13 +86,16 @@ RangeOutcome MeasureFrameRange(host::FilterRegistration& registration,
     }
 
     EscapeKey escape;
-    host::SetTitle(registration, PROGRESS_TEXT);
+    const int32_t frame_count = settings.FrameCount();
+    RangeProgress progress(registration, frame_count);
+    progress.Show(0);
     host::HostServices& services = *registration.services;
     services.ReserveFrameCache(&registration, job.max_width, job.height, RANGE_CACHE_FRAMES,
                                0);
 
     const auto frame = [&](int32_t index) -> RangeFrame {
         if (escape.Pressed()) return RangeStop::Cancelled;
+        progress.Update(index);
         // The host writes the frame's size here rather than into the job, whose size
         // stays that of the current picture.
         int32_t width = 0;
@@ -64,11 +107,16 @@ RangeOutcome MeasureFrameRange(host::FilterRegistration& registration,
         }
         return RegionPair(picture, job.max_width, settings);
     };
+    // Without room for the values the range is measured all the same, for a report
+    // without frames.
+    FrameValues* const values = ReserveReportFrames(frame_count);
     const RangeMeasurement measured =
         settings.kind == host::MEASURE_PSNR
-            ? MeasurePsnrRangeLine(settings.FrameCount(), frame)
-            : MeasureSsimRangeLine(settings.FrameCount(), frame);
+            ? MeasurePsnrRangeLine(frame_count, frame, values)
+            : MeasureSsimRangeLine(frame_count, frame, values);
+    if (measured.stop) ReleaseReportFrames(values);
     if (measured.stop == RangeStop::FrameMissing) {
+        progress.Show(measured.frames_measured);
         host::ShowErrorBox(host::FRAME_ERROR_TEXT);
         return RangeOutcome::FetchFailed;
     }
@@ -76,11 +124,12 @@ RangeOutcome MeasureFrameRange(host::FilterRegistration& registration,
         char stopped[48];
         std::snprintf(stopped, sizeof stopped, "%s (%ld/%ld)", STOPPED_TEXT,
                       static_cast<long>(measured.frames_measured),
-                      static_cast<long>(settings.FrameCount()));
+                      static_cast<long>(frame_count));
         host::SetTitle(registration, stopped);
         return RangeOutcome::Stopped;
     }
     host::SetTitle(registration, measured.line.c_str());
+    KeepReport(settings, measured.line, values, frame_count);
     return RangeOutcome::Completed;
 }
 

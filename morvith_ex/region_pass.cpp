@@ -4,6 +4,7 @@
 #include <cstddef>
 
 #include "measure_line.h"
+#include "range_report.h"
 
 namespace morvith::ex {
 namespace {
@@ -61,6 +62,7 @@ void MeasureCurrentPicture(const host::FilterRegistration& registration,
 }
 
 int32_t RunRegionPass(host::FilterRegistration& registration, const host::FrameJob& job) {
+    const bool render_after_move = TakeExpectedRender(job.frame_index);
     if (registration.services->IsSavingOutput(job.edit_handle) != 0) {
         host::SetTitle(registration, DISPLAY_NAME);
         return 1;
@@ -71,8 +73,10 @@ int32_t RunRegionPass(host::FilterRegistration& registration, const host::FrameJ
         return 1;
     }
     if (settings.average) {
+        // The render that a move to a frame of the report causes shows the report again.
+        const bool shown = render_after_move && ShowReportFor(registration, settings);
         // Neither a failed fetch nor a stop leaves a result to outline.
-        if (MeasureFrameRange(registration, job, settings) != RangeOutcome::Completed) {
+        if (!shown && MeasureFrameRange(registration, job, settings) != RangeOutcome::Completed) {
             return 1;
         }
     } else {

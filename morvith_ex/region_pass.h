@@ -14,7 +14,7 @@ inline constexpr PixelYC OUTLINE_SAMPLE{4096, 0, 0};
 inline constexpr int32_t RANGE_CACHE_FRAMES = 10;
 
 extern const char DISPLAY_NAME[];
-extern const char PROGRESS_TEXT[];  // the title while a frame range is measured
+extern const char PROGRESS_TEXT[];  // the title while a range is measured, before " n/m"
 extern const char STOPPED_TEXT[];   // the title after Esc, before " (measured/frames)"
 
 // The controls, read once per call so that every step sees the same values.

@@ -1,4 +1,5 @@
 #include "region_pass.h"
+#include "report_commands.h"
 #include "registration.h"
 
 namespace morvith::ex {
@@ -24,13 +25,13 @@ namespace morvith::host {
 
 constinit FilterRegistration filter_registration = MakeRegistration(
     {
-        .feature_flags = FILTER_FLAG_HAS_INFO,
+        .feature_flags = FILTER_FLAG_HAS_INFO | FILTER_FLAG_EXPORT,
         .window_width = 0,
         .window_height = 0,
         .display_name = ex::DISPLAY_NAME,
         .info_text = ex::INFO_TEXT,
         .process_callback = ex::ProcessFrame,
-        .window_callback = nullptr,
+        .window_callback = ex::HandleWindowMessage,
     },
     ex::SLIDER_NAMES, ex::SLIDER_DEFAULTS, ex::SLIDER_MINIMA, ex::SLIDER_MAXIMA,
     ex::CHECKBOX_NAMES, ex::CHECKBOX_DEFAULTS);

@@ -1,0 +1,67 @@
+#include "range_report.h"
+
+#include <cstdlib>
+
+namespace morvith::ex {
+namespace {
+
+RangeReport report;
+bool report_kept = false;
+
+constexpr int32_t NO_FRAME = -1;
+int32_t expected_render = NO_FRAME;
+
+bool SameMeasurement(const RegionSettings& a, const RegionSettings& b) {
+    return a.kind == b.kind && a.region_width == b.region_width &&
+           a.region_height == b.region_height && a.x1 == b.x1 && a.y1 == b.y1 &&
+           a.x2 == b.x2 && a.y2 == b.y2 && a.range_start == b.range_start &&
+           a.range_end == b.range_end && a.average == b.average;
+}
+
+}  // namespace
+
+FrameValues* ReserveReportFrames(int32_t frame_count) {
+    if (frame_count <= 0) return nullptr;
+    // malloc reports a refusal with null, where a failed new would end the host.
+    return static_cast<FrameValues*>(
+        std::malloc(static_cast<size_t>(frame_count) * sizeof(FrameValues)));
+}
+
+void ReleaseReportFrames(FrameValues* frames) { std::free(frames); }
+
+void KeepReport(const RegionSettings& settings, const ResultLine& line, FrameValues* frames,
+                int32_t frame_count) {
+    DiscardReport();
+    report.settings = settings;
+    report.line = line;
+    report.frames = frames;
+    report.frame_count = frames != nullptr ? frame_count : 0;
+    const int32_t worst = WorstFrameIndex(frames, report.frame_count);
+    report.worst_frame = worst < 0 ? NO_FRAME : settings.range_start + worst;
+    report_kept = true;
+}
+
+const RangeReport* LastReport() { return report_kept ? &report : nullptr; }
+
+void DiscardReport() {
+    std::free(const_cast<FrameValues*>(report.frames));
+    report = RangeReport{};
+    report_kept = false;
+    expected_render = NO_FRAME;
+}
+
+void ExpectRenderOfReportAt(int32_t frame) { expected_render = frame; }
+
+bool TakeExpectedRender(int32_t frame_index) {
+    const int32_t expected = expected_render;
+    expected_render = NO_FRAME;
+    return expected != NO_FRAME && frame_index == expected;
+}
+
+bool ShowReportFor(const host::FilterRegistration& registration, const RegionSettings& settings) {
+    if (!report_kept || !SameMeasurement(settings, report.settings)) return false;
+    host::SetTitle(registration, report.line.c_str());
+    return true;
+}
+
+}  // namespace morvith::ex

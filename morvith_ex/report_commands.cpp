@@ -1,0 +1,58 @@
+#include "report_commands.h"
+
+#include "range_report.h"
+
+namespace morvith::ex {
+namespace {
+
+// The render that follows shows the report's line: moving there measures nothing again.
+int32_t MoveToWorstFrame(host::FilterRegistration& registration, void* edit_handle) {
+    const host::HostServices& services = *registration.services;
+    if (services.IsEditing == nullptr || services.FrameCount == nullptr ||
+        services.MoveToFrame == nullptr) {
+        return 0;
+    }
+    if (services.IsEditing(edit_handle) == 0 || services.IsSavingOutput(edit_handle) != 0) {
+        return 0;
+    }
+    const RangeReport* report = LastReport();
+    if (report == nullptr || !report->HasFrames()) return 0;
+    // A report of a longer edit than the one now open names no frame of it.
+    if (report->worst_frame >= services.FrameCount(edit_handle)) return 0;
+    ExpectRenderOfReportAt(services.MoveToFrame(edit_handle, report->worst_frame));
+    return 1;
+}
+
+}  // namespace
+
+const char WORST_FRAME_ITEM[] = "最も悪いフレームへ移動";
+const char NOTHING_TO_EXPORT_TEXT[] =
+    "書き出すフレームごとの値がありません。「平均値」をオンにして範囲を測定してください。";
+
+MORVITH_HOST_CALLBACK int32_t HandleWindowMessage(HWND window, UINT message, WPARAM wparam,
+                                                  LPARAM, void* edit_handle,
+                                                  host::FilterRegistration* registration) {
+    if (registration == nullptr || registration->services == nullptr) return 0;
+    host::HostServices& services = *registration->services;
+    switch (message) {
+        case host::WINDOW_SETUP_MESSAGE:
+            if (services.AddMenuItem != nullptr) {
+                services.AddMenuItem(registration, WORST_FRAME_ITEM, window, WORST_FRAME_MENU_ID,
+                                     0, 0);
+            }
+            return 0;
+        case host::WINDOW_TEARDOWN_MESSAGE:
+            DiscardReport();
+            return 0;
+        case host::MENU_COMMAND_MESSAGE:
+            if (wparam != WORST_FRAME_MENU_ID) return 0;
+            return MoveToWorstFrame(*registration, edit_handle);
+        case host::EXPORT_MESSAGE:
+            if (services.IsSavingOutput(edit_handle) == 0) ExportReport(window);
+            return 0;
+        default:
+            return 0;
+    }
+}
+
+}  // namespace morvith::ex
