@@ -20,12 +20,17 @@ using host::FilterRegistration;
 using host::FrameJob;
 
 enum class Service {
+    IsEditing,
     IsSavingOutput,
+    CurrentFrame,
+    FrameCount,
+    MoveToFrame,
     RedrawFilterWindow,
     FilterIsEnabled,
     ReserveFrameCache,
     FetchFilteredFrame,
     LoadImageFile,
+    AddMenuItem,
 };
 const char* ServiceName(Service service);
 
@@ -34,17 +39,22 @@ struct ServiceCall {
     uint64_t sequence = 0;                     // shared with the modal records: global order
     Service service{};
     FilterRegistration* registration = nullptr;  // RedrawFilterWindow, FilterIsEnabled, ReserveFrameCache, FetchFilteredFrame
-    void* edit_handle = nullptr;               // IsSavingOutput, FetchFilteredFrame
+    void* edit_handle = nullptr;               // IsEditing, IsSavingOutput, CurrentFrame, FrameCount, MoveToFrame, FetchFilteredFrame
     int32_t max_width = 0;                     // ReserveFrameCache
     int32_t height = 0;                        // ReserveFrameCache
     int32_t frame_count = 0;                   // ReserveFrameCache
-    int32_t frame = 0;                         // FetchFilteredFrame: the frame number asked for
+    int32_t frame = 0;                         // FetchFilteredFrame, MoveToFrame: the frame number asked for
     int32_t* width_out = nullptr;              // FetchFilteredFrame, LoadImageFile
     int32_t* height_out = nullptr;             // FetchFilteredFrame, LoadImageFile
     PixelYC* destination = nullptr;            // LoadImageFile
     bool file_name_null = false;               // LoadImageFile: a null name was passed
     std::string file_name;                     // LoadImageFile: the name's bytes
     int32_t flags = 0;                         // ReserveFrameCache, LoadImageFile
+    std::string name;                          // AddMenuItem: the item's name
+    HWND window = nullptr;                     // AddMenuItem: where its command goes
+    int32_t id = 0;                            // AddMenuItem
+    int32_t key = 0;                           // AddMenuItem
+    int32_t key_flags = 0;                     // AddMenuItem
     int32_t result = 0;                        // the int result (FetchFilteredFrame: 1 if a picture, 0 if null)
     PixelYC* picture = nullptr;                // FetchFilteredFrame: the picture handed out, or null
 };
@@ -63,7 +73,6 @@ struct MessageBoxRecord {
     bool inside_file_dialog = false;  // raised by an open-file dialog (e.g. file not found)
 };
 
-// The test's instruction for the next open-file dialog.
 // A test's own code run inside a call, to turn the host hostile from a chosen moment:
 // after_service right after the host has answered and logged a service call, after_process
 // right after the process callback returns, before the host reads anything back.
@@ -72,29 +81,44 @@ struct CallHooks {
     std::function<void()> after_process;
 };
 
+// The test's instruction for the next open-file or save dialog.
 struct FileDialogAnswer {
     bool cancel = true;
-    std::string path;  // typed into the file-name box, then Open is pressed
-    // Not 0: no dialog comes up; GetOpenFileNameA answers as the system does for a chosen
+    std::string path;  // typed into the file-name box, then Open (Save) is pressed
+    // Not 0: no dialog comes up; the system's function answers as it does for a chosen
     // name that does not fit the plug-in's buffer: FALSE, with the size it needed in the
     // buffer's first two bytes.
     uint16_t needed_size = 0;
+    // No dialog comes up; the function returns TRUE with `path` as the chosen name, as
+    // for a folder that went away after it was chosen.
+    bool without_dialog = false;
 
     static FileDialogAnswer Open(std::string path) { return {false, std::move(path)}; }
     static FileDialogAnswer Cancel() { return {true, {}}; }
     static FileDialogAnswer NameTooLong(uint16_t needed_size) { return {true, {}, needed_size}; }
+    static FileDialogAnswer ChosenWithoutDialog(std::string path) { return {false, std::move(path), 0, true}; }
 };
 
-// An open-file dialog as the host saw it, and how it was answered.
+// An open-file or save dialog as the host saw it, and how it was answered.
 struct FileDialogRecord {
     uint64_t sequence = 0;
+    bool save = false;                    // GetSaveFileNameA's
     HWND owner = nullptr;
     std::string title;                    // the dialog's caption
     std::string initial_file_name;        // the file-name box's text before typing (of a full path, Wine shows the name)
     std::vector<std::string> file_types;  // the entries of the type list
     bool answer_was_queued = false;       // false: no instruction left, cancelled
     FileDialogAnswer answer;
-    bool refused = false;                 // the dialog raised a box after Open; cancelled then
+    bool refused = false;                 // the dialog raised a box after Open that was not
+                                          // answered Yes (an overwrite prompt); cancelled then
+};
+
+// A text the plug-in gave the settings window's title, with the number of service calls
+// made before it and the system's millisecond tick at that moment.
+struct TitleRecord {
+    std::string text;
+    size_t calls_before = 0;
+    DWORD tick = 0;
 };
 
 // One message that the settings window forwarded (or SendToWindowCallback sent) to the

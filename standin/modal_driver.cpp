@@ -1,6 +1,6 @@
 // Answers the plug-in's modal windows in place of a user: a WH_CBT hook sees every
 // dialog (#32770) that is activated on this thread, reads message boxes and answers them
-// at once, and drives open-file dialogs from a timer once they are up.
+// at once, and drives open-file and save dialogs from a timer once they are up.
 
 #include <windows.h>
 #include <commdlg.h>
@@ -30,6 +30,7 @@ constexpr int OPEN_TIMEOUT_TICKS = 100;
 
 HHOOK hook = nullptr;
 int hook_users = 0;
+bool save_dialog_called = false;  // the dialog coming up is GetSaveFileNameA's
 
 struct DialogState {
     HWND dialog = nullptr;
@@ -114,7 +115,10 @@ void AnswerMessageBox(HWND box) {
         record.sequence = host->NextSequence();
         host->message_boxes.push_back(std::move(record));
         auto& records = host->file_dialogs;
-        if (file_dialog != nullptr && file_dialog->record < records.size()) records[file_dialog->record].refused = true;
+        // Yes to an overwrite prompt lets the dialog close with the name; any other box
+        // leaves it open, the name refused.
+        if (file_dialog != nullptr && file_dialog->record < records.size() && answer != IDYES)
+            records[file_dialog->record].refused = true;
     }
     Press(box, answer);
 }
@@ -182,6 +186,7 @@ void StartFileDialog(HWND dialog) {
                   dialogs.end());
     FileDialogRecord record;
     record.sequence = host->NextSequence();
+    record.save = save_dialog_called;
     record.owner = GetWindow(dialog, GW_OWNER);
     record.title = TextOf(dialog);
     auto& answers = host->dialog_answers;
@@ -212,23 +217,37 @@ LRESULT CALLBACK WatchActivations(int code, WPARAM wparam, LPARAM lparam) {
     return CallNextHookEx(hook, code, wparam, lparam);
 }
 
-// The module's GetOpenFileNameA: the system's dialog, driven as above, unless the test
-// queued an answer that no dialog gives.
-BOOL WINAPI AnsweredGetOpenFileNameA(OPENFILENAMEA* dialog) {
+// The module's GetOpenFileNameA and GetSaveFileNameA: the system's dialog, driven as
+// above, unless the test queued an answer that no dialog gives.
+template <BOOL(WINAPI* SYSTEM_DIALOG)(OPENFILENAMEA*), bool SAVE>
+BOOL WINAPI AnsweredFileDialog(OPENFILENAMEA* dialog) {
     HostState* host = HostState::current;
-    if (host == nullptr || host->dialog_answers.empty() || host->dialog_answers.front().needed_size == 0)
-        return GetOpenFileNameA(dialog);
+    const bool scripted = host != nullptr && !host->dialog_answers.empty() &&
+                          (host->dialog_answers.front().needed_size != 0 || host->dialog_answers.front().without_dialog);
+    if (!scripted) {
+        save_dialog_called = SAVE;
+        const BOOL chosen = SYSTEM_DIALOG(dialog);
+        save_dialog_called = false;
+        return chosen;
+    }
     FileDialogRecord record;
     record.sequence = host->NextSequence();
+    record.save = SAVE;
     record.owner = dialog->hwndOwner;
     if (dialog->lpstrTitle != nullptr) record.title = dialog->lpstrTitle;
     record.answer_was_queued = true;
     record.answer = std::move(host->dialog_answers.front());
     host->dialog_answers.pop_front();
-    if (dialog->lpstrFile != nullptr && dialog->nMaxFile >= 2)
+    BOOL chosen = FALSE;
+    if (record.answer.without_dialog) {
+        const std::string& path = record.answer.path;
+        chosen = dialog->lpstrFile != nullptr && path.size() < dialog->nMaxFile;
+        if (chosen) std::memcpy(dialog->lpstrFile, path.c_str(), path.size() + 1);
+    } else if (dialog->lpstrFile != nullptr && dialog->nMaxFile >= 2) {
         std::memcpy(dialog->lpstrFile, &record.answer.needed_size, 2);
+    }
     host->file_dialogs.push_back(std::move(record));
-    return FALSE;
+    return chosen;
 }
 
 }  // namespace
@@ -248,7 +267,9 @@ void ReleaseModalHook() {
 void StandInHost::QueueMessageBoxAnswer(int button_id) { state_->box_answers.push_back(button_id); }
 void HostState::RouteFileDialogImport() {
     if (void** slot = FindImportSlot(module, "comdlg32.dll", "GetOpenFileNameA"))
-        WriteImportSlot(slot, reinterpret_cast<void*>(AnsweredGetOpenFileNameA));
+        WriteImportSlot(slot, reinterpret_cast<void*>(AnsweredFileDialog<GetOpenFileNameA, false>));
+    if (void** slot = FindImportSlot(module, "comdlg32.dll", "GetSaveFileNameA"))
+        WriteImportSlot(slot, reinterpret_cast<void*>(AnsweredFileDialog<GetSaveFileNameA, true>));
 }
 
 void StandInHost::QueueFileDialogAnswer(FileDialogAnswer answer) { state_->dialog_answers.push_back(std::move(answer)); }

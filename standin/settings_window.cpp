@@ -1,5 +1,6 @@
 // The settings window the host makes for the plug-in, and its child controls as a test
-// finds, types into and presses them. WM_COMMAND goes on to the plug-in's window callback.
+// finds, types into and presses them. WM_COMMAND and the host's menu commands go on to the
+// plug-in's window callback; every title text is recorded.
 
 #include <stdexcept>
 
@@ -18,9 +19,14 @@ LRESULT CALLBACK SettingsWindowProc(HWND window, UINT message, WPARAM wparam, LP
         SetWindowLongPtrA(window, GWLP_USERDATA, reinterpret_cast<LONG_PTR>(create->lpCreateParams));
     }
     auto* host = reinterpret_cast<HostState*>(GetWindowLongPtrA(window, GWLP_USERDATA));
-    if (host != nullptr && message == WM_COMMAND && host->registration->window_callback != nullptr) {
-        host->CallWindowCallback(window, message, wparam, lparam);
-        return 0;
+    if (host == nullptr) return DefWindowProcA(window, message, wparam, lparam);
+    if (message == WM_SETTEXT && lparam != 0) {
+        host->titles.push_back({reinterpret_cast<const char*>(lparam), host->calls.size(), GetTickCount()});
+    }
+    const bool forwarded = message == WM_COMMAND || message == host::EXPORT_MESSAGE ||
+                           message == host::MENU_COMMAND_MESSAGE;
+    if (forwarded && host->registration->window_callback != nullptr) {
+        return host->CallWindowCallback(window, message, wparam, lparam);
     }
     return DefWindowProcA(window, message, wparam, lparam);
 }

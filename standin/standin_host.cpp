@@ -106,8 +106,10 @@ int32_t StandInHost::Checkbox(int index) const {
     return Word(*state_->checkbox_words, index, state_->registration->checkbox_count, "checkbox");
 }
 
-FrameResult StandInHost::ProcessFrame(int frame_index) {
-    State& s = *state_;
+FrameResult StandInHost::ProcessFrame(int frame_index) { return state_->Render(frame_index); }
+
+FrameResult HostState::Render(int frame_index) {
+    State& s = *this;
     s.MakeCurrent();
     const Clip& clip = s.clip;
     if (frame_index < 0 || frame_index >= clip.frame_count() || !clip.frames[frame_index])
@@ -115,6 +117,7 @@ FrameResult StandInHost::ProcessFrame(int frame_index) {
     if (s.registration->process_callback == nullptr) throw std::logic_error("stand-in host: no process callback");
     const Picture& frame = *clip.frames[frame_index];
     const int max_width = clip.max_width;
+    s.current_frame = frame_index;
 
     testing::GuardedPicture work(frame.width, frame.height, max_width, s.placement);
     CopyInto(work, frame);
@@ -158,7 +161,7 @@ FrameResult StandInHost::ProcessFrame(int frame_index) {
     result.work_after = CopyOut(work, frame.width, frame.height);
     result.work_gaps_intact = GapsIntact(work);
     result.spare_after = CopyOut(spare, max_width, clip.max_height);
-    result.title = WindowTitle();
+    result.title = TextOf(s.window);
     result.escape_reads = s.escape_reads;
     s.ReleaseFetchedFrames();
     result.fetched_frames_intact = s.fetched_intact;
@@ -172,9 +175,13 @@ int32_t HostState::CallWindowCallback(HWND target, UINT message, WPARAM wparam, 
                                    reinterpret_cast<uint32_t>(registration)};
     const size_t slot = window_messages.size();
     window_messages.push_back({message, wparam, lparam, 0});
+    in_setup_message = message == host::WINDOW_SETUP_MESSAGE;
     const int32_t result = morvith_standin_call_misaligned(
         reinterpret_cast<const void*>(registration->window_callback), arguments, 6);
+    in_setup_message = false;
     window_messages[slot].result = result;
+    if (result != 0 && render_on_window_result && editing && message != host::WINDOW_TEARDOWN_MESSAGE)
+        renders.push_back(Render(current_frame));
     return result;
 }
 
@@ -185,12 +192,41 @@ int32_t StandInHost::SendToWindowCallback(UINT message, WPARAM wparam, LPARAM lp
 }
 
 const std::vector<WindowMessageRecord>& StandInHost::window_messages() const { return state_->window_messages; }
+void StandInHost::SetRenderOnWindowResult(bool render) { state_->render_on_window_result = render; }
+const std::vector<FrameResult>& StandInHost::renders() const { return state_->renders; }
+const std::vector<TitleRecord>& StandInHost::titles() const { return state_->titles; }
+
+std::vector<ServiceCall> StandInHost::MenuItems() const {
+    std::vector<ServiceCall> items;
+    for (const ServiceCall& call : CallsOf(Service::AddMenuItem))
+        if (call.result != 0) items.push_back(call);
+    return items;
+}
+
+bool StandInHost::ChooseMenuItem(int32_t id) {
+    for (const ServiceCall& item : MenuItems()) {
+        if (item.id != id) continue;
+        state_->MakeCurrent();
+        SendMessageA(item.window, host::MENU_COMMAND_MESSAGE, static_cast<WPARAM>(id), 0);
+        return true;
+    }
+    return false;
+}
+
+bool StandInHost::ChooseExport() {
+    if ((state_->registration->feature_flags & host::FILTER_FLAG_EXPORT) == 0) return false;
+    state_->MakeCurrent();
+    SendMessageA(state_->window, host::EXPORT_MESSAGE, 0, 0);
+    return true;
+}
 
 void StandInHost::ClearLog() {
     state_->calls.clear();
     state_->message_boxes.clear();
     state_->file_dialogs.clear();
     state_->window_messages.clear();
+    state_->renders.clear();
+    state_->titles.clear();
     state_->redraw_count = 0;
 }
 

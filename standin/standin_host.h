@@ -11,10 +11,11 @@
 //   the module      registration, CallGetFilterTable, module, window, WindowTitle, EditHandle
 //   the settings    SetSlider, SetCheckbox, Slider, Checkbox
 //   the pictures    SetClip, clip, SetPicturePlacement, PicturePlacement, ProcessFrame
-//   the window      SendToWindowCallback, window_messages, FindControl, Controls,
-//                   TypeIntoControl, PressButton
-//   the services    SetSavingOutput, SetFilterIsEnabledResult, redraw_count, calls, CallsOf,
-//                   ClearLog
+//   the window      SendToWindowCallback, window_messages, SetRenderOnWindowResult, renders,
+//                   titles, FindControl, Controls, TypeIntoControl, PressButton
+//   the menus       MenuItems, ChooseMenuItem, ChooseExport
+//   the services    SetSavingOutput, SetEditing, CurrentFrame, SetFilterIsEnabledResult,
+//                   redraw_count, calls, CallsOf, ClearLog
 //   scripted input  QueueMessageBoxAnswer, QueueFileDialogAnswer, ScriptEscapeKey,
 //                   SetKeyStateSource, SetCallHooks; what came up: message_boxes, file_dialogs
 //   screenshots     ShowHostControls, CaptureWindow
@@ -79,7 +80,7 @@ public:
     testing::GuardPlacement PicturePlacement() const;
 
     // Runs the process callback on frame_index (a picture of the clip, else
-    // std::invalid_argument), on a misaligned stack.
+    // std::invalid_argument), on a misaligned stack; that frame is then the one on screen.
     FrameResult ProcessFrame(int frame_index);
 
     // Calls the window callback directly with the settings window (misaligned stack);
@@ -87,6 +88,19 @@ public:
     int32_t SendToWindowCallback(UINT message, WPARAM wparam, LPARAM lparam);
     // Every message forwarded to the window callback so far, the setup message first.
     const std::vector<WindowMessageRecord>& window_messages() const;
+    // A nonzero result of the window callback renders the frame on screen again while a
+    // file is open, as the host does (on by default); each such render, in order.
+    void SetRenderOnWindowResult(bool render);
+    const std::vector<FrameResult>& renders() const;
+    // Every text given to the settings window's title, in order.
+    const std::vector<TitleRecord>& titles() const;
+
+    // The host's menus: the items the plug-in added (AddMenuItem calls that succeeded);
+    // choosing one sends its command to its window (false: no item with that id); the
+    // File > Export entry, there with FILTER_FLAG_EXPORT (false without).
+    std::vector<ServiceCall> MenuItems() const;
+    bool ChooseMenuItem(int32_t id);
+    bool ChooseExport();
 
     // The keyboard as the plug-in reads it through GetAsyncKeyState: the test's holds of
     // Esc (every other key is up), or the system's key state.
@@ -98,6 +112,9 @@ public:
 
     // Service behaviour.
     void SetSavingOutput(bool saving);
+    // No file open: IsEditing, CurrentFrame and FrameCount answer 0, MoveToFrame moves nothing.
+    void SetEditing(bool editing);
+    int32_t CurrentFrame() const;
     void SetFilterIsEnabledResult(int32_t result);
     int redraw_count() const;
 

@@ -45,8 +45,18 @@ struct StandInHost::State {
     std::unique_ptr<GuardedWords> checkbox_words;
     std::vector<WindowMessageRecord> window_messages;
     // Recorded before the callback returns, so that the service calls made inside it
-    // show their order through their sequence numbers.
+    // show their order through their sequence numbers. A nonzero result renders the
+    // current frame again, as the host does, while a file is open.
     int32_t CallWindowCallback(HWND target, UINT message, WPARAM wparam, LPARAM lparam);
+    bool in_setup_message = false;
+    bool render_on_window_result = true;
+    std::vector<FrameResult> renders;  // those that window callbacks asked for
+    std::vector<TitleRecord> titles;   // every text given to the settings window's title
+
+    // The edit: a file open or not, the frame on screen (the last rendered or moved to).
+    bool editing = true;
+    int32_t current_frame = 0;
+    FrameResult Render(int frame_index);
 
     // The pictures handed out (frame_cache.cpp).
     Clip clip;
@@ -83,7 +93,7 @@ struct StandInHost::State {
     std::deque<FileDialogAnswer> dialog_answers;
     std::vector<MessageBoxRecord> message_boxes;
     std::vector<FileDialogRecord> file_dialogs;
-    void RouteFileDialogImport();  // for the answers no dialog gives (NameTooLong)
+    void RouteFileDialogImport();  // for the answers no dialog gives (NameTooLong, ChosenWithoutDialog)
 };
 using HostState = StandInHost::State;
 

@@ -5,7 +5,12 @@
 //   standin_host MODULE [--clip sample|side-by-side] [--length N] [--frames A-B]
 //                [--slider I=V]... [--check I=V]... [--reference PATH]
 //                [--write-reference-bmp PATH FRAME] [--raw-title] [--screenshot PNG]
-//                [--preview PNG] [--scale N]
+//                [--preview PNG] [--scale N] [--titles] [--menu ID] [--export PATH]
+//
+// --titles prints every title the plug-in set while each frame was processed; --menu
+// chooses the plug-in's Edit menu item ID after the frames, and prints where the editor
+// moved and what the render that followed showed; --export chooses File > Export after
+// that, names PATH in the save dialog and prints the file's first lines.
 //
 // --screenshot saves the settings window after the last frame; --preview saves the last
 // frame's picture as the plug-in handed it back, as the editor's preview would show it.
@@ -13,6 +18,7 @@
 
 #include <cstdio>
 #include <cstdlib>
+#include <fstream>
 #include <exception>
 #include <string>
 #include <utility>
@@ -43,6 +49,9 @@ struct Options {
     std::string screenshot;
     std::string preview;
     int scale = 1;
+    bool titles = false;
+    int menu_id = -1;
+    std::string export_path;
 };
 
 [[noreturn]] void Usage(const std::string& problem) {
@@ -51,7 +60,7 @@ struct Options {
                  "usage: standin_host MODULE [--clip sample|side-by-side] [--length N] [--frames A-B]\n"
                  "                    [--slider I=V]... [--check I=V]... [--reference PATH]\n"
                  "                    [--write-reference-bmp PATH FRAME] [--raw-title] [--screenshot PNG]\n"
-                 "                    [--preview PNG] [--scale N]\n",
+                 "                    [--preview PNG] [--scale N] [--titles] [--menu ID] [--export PATH]\n",
                  problem.c_str());
     std::exit(2);
 }
@@ -104,6 +113,12 @@ Options Parse(int argc, char** argv) {
             options.preview = HostPath(value());
         } else if (argument == "--scale") {
             options.scale = ParseInt(value(), "--scale");
+        } else if (argument == "--titles") {
+            options.titles = true;
+        } else if (argument == "--menu") {
+            options.menu_id = ParseInt(value(), "--menu");
+        } else if (argument == "--export") {
+            options.export_path = HostPath(value());
         } else if (argument == "--raw-title") {
             options.raw_title = true;
         } else if (!argument.empty() && argument[0] == '-') {
@@ -163,16 +178,61 @@ int main(int argc, char** argv) {
         }
 
         size_t boxes_shown = 0;
-        Picture last_picture;
-        for (int frame = options.first_frame; frame <= options.last_frame; ++frame) {
-            FrameResult result = host.ProcessFrame(frame);
-            last_picture = std::move(result.work_after);
+        const auto print_boxes = [&] {
             for (; boxes_shown < host.message_boxes().size(); ++boxes_shown) {
                 const MessageBoxRecord& box = host.message_boxes()[boxes_shown];
                 std::printf("  message box \"%s\": %s [%s]\n", Shown(box.caption, options.raw_title).c_str(),
                             Shown(box.text, options.raw_title).c_str(), ButtonName(box.answer));
             }
+        };
+        Picture last_picture;
+        for (int frame = options.first_frame; frame <= options.last_frame; ++frame) {
+            const size_t titles_before = host.titles().size();
+            FrameResult result = host.ProcessFrame(frame);
+            last_picture = std::move(result.work_after);
+            print_boxes();
+            if (options.titles) {
+                for (size_t i = titles_before; i < host.titles().size(); ++i)
+                    std::printf("  title: %s\n", Shown(host.titles()[i].text, options.raw_title).c_str());
+            }
             std::printf("frame %d: %s\n", frame, Shown(result.title, options.raw_title).c_str());
+        }
+        if (options.menu_id >= 0) {
+            const size_t fetches_before = host.CallsOf(Service::FetchFilteredFrame).size();
+            const size_t moves_before = host.CallsOf(Service::MoveToFrame).size();
+            const size_t renders_before = host.renders().size();
+            std::string item_name = "(no such item)";
+            for (const ServiceCall& item : host.MenuItems())
+                if (item.id == options.menu_id) item_name = Shown(item.name, options.raw_title);
+            if (!host.ChooseMenuItem(options.menu_id)) throw std::runtime_error("the plug-in added no such menu item");
+            print_boxes();
+            const std::vector<ServiceCall> moves = host.CallsOf(Service::MoveToFrame);
+            std::printf("Edit > %s > %s: ", Shown(host.registration().display_name, options.raw_title).c_str(),
+                        item_name.c_str());
+            if (moves.size() == moves_before) {
+                std::printf("the editor stays where it is\n");
+            } else {
+                std::printf("the editor moves to frame %d\n", moves.back().result);
+            }
+            for (size_t i = renders_before; i < host.renders().size(); ++i) {
+                std::printf("frame %d rendered again: %s (%zu frames fetched)\n", host.CurrentFrame(),
+                            Shown(host.renders()[i].title, options.raw_title).c_str(),
+                            host.CallsOf(Service::FetchFilteredFrame).size() - fetches_before);
+            }
+        }
+        if (!options.export_path.empty()) {
+            host.QueueFileDialogAnswer(FileDialogAnswer::Open(options.export_path));
+            if (!host.ChooseExport()) throw std::runtime_error("the plug-in has no File > Export entry");
+            print_boxes();
+            std::ifstream written(options.export_path, std::ios::binary);
+            std::printf("File > Export > %s as %s:\n", Shown(host.registration().display_name, options.raw_title).c_str(),
+                        options.export_path.c_str());
+            if (!written.is_open()) std::printf("  (no file written)\n");
+            std::string line;
+            for (int shown = 0; shown < 6 && std::getline(written, line); ++shown) {
+                if (!line.empty() && line.back() == '\r') line.pop_back();
+                std::printf("  %s\n", line.c_str());
+            }
         }
         if (!options.screenshot.empty()) {
             if (!host.CaptureWindow(options.screenshot, options.scale))
