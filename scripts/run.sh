@@ -45,9 +45,12 @@ if [ -f "$morvith_ex" ]; then
     echo "== morvith_ex.auf: left half against right half, single frames =="
     standin "$morvith_ex" --clip side-by-side --slider 0=1 --slider 2=360 --frames 0-1
     standin "$morvith_ex" --clip side-by-side --slider 0=2 --slider 2=360 --frames 0-1
-    echo "== morvith_ex.auf: averaged over frames 0-9 =="
+    echo "== morvith_ex.auf: averaged over frames 0-9, with the progress titles; then Edit > the"
+    echo "   worst frame (no second range), and File > Export of the report as CSV =="
+    mkdir -p build/win32/run
+    rm -f build/win32/run/report.csv
     standin "$morvith_ex" --clip side-by-side --slider 0=1 --slider 2=360 --slider 7=0 --slider 8=9 \
-        --check 0=1 --frames 0-0
+        --check 0=1 --frames 0-0 --titles --menu 1 --export "$PWD/build/win32/run/report.csv"
     standin "$morvith_ex" --clip side-by-side --slider 0=2 --slider 2=360 --slider 7=0 --slider 8=9 \
         --check 0=1 --frames 0-0
 else

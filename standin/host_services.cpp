@@ -74,7 +74,9 @@ MORVITH_HOST_CALLBACK int32_t AddMenuItem(FilterRegistration* registration, cons
     call.key_flags = key_flags;
     return Serve<int32_t>(std::move(call), [](HostState& host, ServiceCall& logged) {
         // Only while the setup message is handled, as the host's menu is built then.
-        return logged.result = host.in_setup_message && !logged.name.empty() ? 1 : 0;
+        logged.result = host.in_setup_message && !logged.name.empty() ? 1 : 0;
+        if (logged.result != 0) host.menu_items.push_back(logged);
+        return logged.result;
     });
 }
 

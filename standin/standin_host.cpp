@@ -196,12 +196,7 @@ void StandInHost::SetRenderOnWindowResult(bool render) { state_->render_on_windo
 const std::vector<FrameResult>& StandInHost::renders() const { return state_->renders; }
 const std::vector<TitleRecord>& StandInHost::titles() const { return state_->titles; }
 
-std::vector<ServiceCall> StandInHost::MenuItems() const {
-    std::vector<ServiceCall> items;
-    for (const ServiceCall& call : CallsOf(Service::AddMenuItem))
-        if (call.result != 0) items.push_back(call);
-    return items;
-}
+const std::vector<ServiceCall>& StandInHost::MenuItems() const { return state_->menu_items; }
 
 bool StandInHost::ChooseMenuItem(int32_t id) {
     for (const ServiceCall& item : MenuItems()) {

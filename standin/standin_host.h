@@ -89,7 +89,8 @@ public:
     // Every message forwarded to the window callback so far, the setup message first.
     const std::vector<WindowMessageRecord>& window_messages() const;
     // A nonzero result of the window callback renders the frame on screen again while a
-    // file is open, as the host does (on by default); each such render, in order.
+    // file is open, as the host does; off until asked, so that a test sees only the calls
+    // the plug-in makes itself. Each such render, in order.
     void SetRenderOnWindowResult(bool render);
     const std::vector<FrameResult>& renders() const;
     // Every text given to the settings window's title, in order.
@@ -98,7 +99,7 @@ public:
     // The host's menus: the items the plug-in added (AddMenuItem calls that succeeded);
     // choosing one sends its command to its window (false: no item with that id); the
     // File > Export entry, there with FILTER_FLAG_EXPORT (false without).
-    std::vector<ServiceCall> MenuItems() const;
+    const std::vector<ServiceCall>& MenuItems() const;
     bool ChooseMenuItem(int32_t id);
     bool ChooseExport();
 

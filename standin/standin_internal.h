@@ -46,12 +46,13 @@ struct StandInHost::State {
     std::vector<WindowMessageRecord> window_messages;
     // Recorded before the callback returns, so that the service calls made inside it
     // show their order through their sequence numbers. A nonzero result renders the
-    // current frame again, as the host does, while a file is open.
+    // current frame again, as the host does, while a file is open (when asked to).
     int32_t CallWindowCallback(HWND target, UINT message, WPARAM wparam, LPARAM lparam);
     bool in_setup_message = false;
-    bool render_on_window_result = true;
+    bool render_on_window_result = false;
     std::vector<FrameResult> renders;  // those that window callbacks asked for
     std::vector<TitleRecord> titles;   // every text given to the settings window's title
+    std::vector<ServiceCall> menu_items;  // AddMenuItem calls that added an item; the log may be cleared
 
     // The edit: a file open or not, the frame on screen (the last rendered or moved to).
     bool editing = true;

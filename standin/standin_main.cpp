@@ -165,6 +165,7 @@ int main(int argc, char** argv) {
         }
 
         StandInHost host(HostPath(options.module), std::move(clip));
+        host.SetRenderOnWindowResult(true);  // as the editor does
         std::printf("%s: %d x %d clip of %d frames (%s)\n", Shown(host.WindowTitle(), options.raw_title).c_str(),
                     host.clip().max_width, host.clip().max_height, options.length,
                     options.side_by_side ? "side by side" : "sample");

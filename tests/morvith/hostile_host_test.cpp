@@ -5,44 +5,12 @@
 
 #include "morvith_host.h"
 
+#include "address_space_hog.h"
+
 #include <cstdlib>
 
 namespace morvith::testing {
 namespace {
-
-DWORD WINAPI DoNothing(void*) { return 0; }
-
-// Every hole of 256 KB or more in the address space, reserved until released.
-class AddressSpaceHog {
-public:
-    AddressSpaceHog() { blocks_.reserve(1 << 14); }  // 2 GB / 256 KB: no allocation while hostile
-    ~AddressSpaceHog() { Release(); }
-
-    void Reserve() {
-        for (SIZE_T size = SIZE_T{64} << 20; size >= SIZE_T{256} << 10; size /= 2) {
-            while (blocks_.size() < blocks_.capacity()) {
-                void* block = VirtualAlloc(nullptr, size, MEM_RESERVE, PAGE_NOACCESS);
-                if (block == nullptr) break;
-                blocks_.push_back(block);
-            }
-        }
-        // What the system then says to a thread with the smallest stack it allows.
-        const HANDLE thread =
-            CreateThread(nullptr, 64 << 10, DoNothing, nullptr, STACK_SIZE_PARAM_IS_A_RESERVATION, nullptr);
-        thread_refused = thread == nullptr;
-        if (thread != nullptr) WaitForSingleObject(thread, INFINITE), CloseHandle(thread);
-    }
-
-    void Release() {
-        for (void* block : blocks_) VirtualFree(block, 0, MEM_RELEASE);
-        blocks_.clear();
-    }
-
-    bool thread_refused = false;
-
-private:
-    std::vector<void*> blocks_;
-};
 
 std::string MeasuredTitle(StandInHost& host, int32_t kind, int32_t multithread) {
     host.SetSlider(KIND, kind);

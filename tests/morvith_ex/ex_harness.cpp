@@ -131,4 +131,42 @@ LRESULT CALLBACK TitleHistory::Record(HWND window, UINT message, WPARAM wparam, 
     return CallWindowProcA(self.original_, window, message, wparam, lparam);
 }
 
+namespace repeating {
+testing::GuardedPicture* picture = nullptr;
+int32_t fetches = 0;
+MORVITH_HOST_CALLBACK int32_t NotSaving(void*) { return 0; }
+MORVITH_HOST_CALLBACK int32_t Reserve(host::FilterRegistration*, int32_t, int32_t, int32_t, int32_t) { return 1; }
+MORVITH_HOST_CALLBACK PixelYC* Fetch(host::FilterRegistration*, void*, int32_t, int32_t* width, int32_t* height) {
+    ++fetches;
+    *width = picture->width();
+    *height = picture->height();
+    return picture->data();
+}
+}  // namespace repeating
+
+RepeatingHost::RepeatingHost(StandInHost& host, testing::GuardedPicture& picture)
+    : registration_(host.registration()), picture_(picture) {
+    services_.IsSavingOutput = repeating::NotSaving;
+    services_.ReserveFrameCache = repeating::Reserve;
+    services_.FetchFilteredFrame = repeating::Fetch;
+    registration_.services = &services_;
+}
+
+int32_t RepeatingHost::Process(const Controls& c) {
+    int32_t sliders[9] = {c.kind, c.region_width, c.region_height, c.x1, c.y1, c.x2, c.y2, c.range_start, c.range_end};
+    int32_t checkboxes[2] = {c.average, c.outline};
+    registration_.slider_values = sliders;
+    registration_.checkbox_values = checkboxes;
+    repeating::picture = &picture_;
+    repeating::fetches = 0;
+    host::FrameJob job{};
+    job.work_picture = picture_.data();
+    job.width = picture_.width();
+    job.height = picture_.height();
+    job.max_width = picture_.pitch();
+    return registration_.process_callback(&registration_, &job);
+}
+
+int32_t RepeatingHost::fetches() const { return repeating::fetches; }
+
 }  // namespace morvith::ex_test

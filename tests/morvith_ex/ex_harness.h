@@ -12,6 +12,7 @@
 #include <utility>
 #include <vector>
 
+#include "guarded_picture.h"
 #include "standin_host.h"
 
 namespace morvith::ex_test {
@@ -23,7 +24,7 @@ using standin::StandInHost;
 inline constexpr char MODULE_PATH[] = MORVITH_EX_MODULE;
 
 inline constexpr char DISPLAY_NAME[] = "Morvith ex";
-inline constexpr char PROGRESS_TEXT[] = "\x8C" "v\x8E" "Z\x92\x86...";
+inline constexpr char PROGRESS_TEXT[] = "\x8C" "v\x8E" "Z\x92\x86...";  // followed by " measured/frames"
 inline constexpr char STOPPED_TEXT[] = "\x92\x86\x92" "f";  // followed by " (measured/frames)"
 inline constexpr char FRAME_ERROR_TEXT[] =
     "\x83t\x83\x8C\x81[\x83\x80\x82\xAA\x93\xC7\x82\xDD\x8D\x9E\x82\xDF\x82\xDC\x82\xB9\x82\xF1"
@@ -67,6 +68,11 @@ Picture WithOutlines(Picture before, const Controls& controls);
 // Sample-by-sample comparison that names the first difference.
 ::testing::AssertionResult SamePicture(const Picture& expected, const Picture& actual);
 
+// The title while a range runs, `measured` of `frames` done.
+inline std::string Progress(size_t measured, int32_t frames) {
+    return std::string(PROGRESS_TEXT) + " " + std::to_string(measured) + "/" + std::to_string(frames);
+}
+
 // A result line whose values are `values` (e.g. "60.206dB ∞dB ∞dB "), or any values when
 // that is empty, and then a time.
 ::testing::AssertionResult IsResultLine(const std::string& title, const std::string& values);
@@ -98,6 +104,22 @@ private:
     StandInHost& host_;
     WNDPROC original_ = nullptr;
     std::vector<Entry> entries_;
+};
+
+// A host of the test's own that hands out one picture for every frame, so that a long range
+// costs no copying: the process callback with a copy of the stand-in host's registration
+// (its window, for the titles) and a service table that serves the range alone.
+class RepeatingHost {
+public:
+    RepeatingHost(StandInHost& host, testing::GuardedPicture& picture);
+    // The callback's result on a job of the picture, with these sliders and checkboxes.
+    int32_t Process(const Controls& controls);
+    int32_t fetches() const;
+
+private:
+    host::FilterRegistration registration_;
+    host::HostServices services_{};
+    testing::GuardedPicture& picture_;
 };
 
 }  // namespace morvith::ex_test

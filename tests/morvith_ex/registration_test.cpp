@@ -12,13 +12,13 @@ TEST(ExRegistration, TheHostReadsEveryValueItNeeds) {
     StandInHost host(MODULE_PATH);
     const host::FilterRegistration& r = host.registration();
 
-    EXPECT_EQ(r.feature_flags, 0x00040000u);
+    EXPECT_EQ(r.feature_flags, 0x20040000u);  // the information string, File > Export
     EXPECT_EQ(r.window_width, 0);
     EXPECT_EQ(r.window_height, 0);
     EXPECT_STREQ(r.display_name, "Morvith ex");
     EXPECT_STREQ(r.info_text, "Morvith ex version " MORVITH_VERSION " by the Morvith project");
     EXPECT_NE(r.process_callback, nullptr);
-    EXPECT_EQ(r.window_callback, nullptr);
+    EXPECT_NE(r.window_callback, nullptr);
 
     const char* const slider_names[] = {
         "\x8E\xED\x97\xDE",                   // kind

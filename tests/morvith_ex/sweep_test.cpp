@@ -190,6 +190,7 @@ struct Outcome {
     bool frame_error = false;         // the one message box; no line, no outline
     bool outlines = false;
     bool refused = false;             // saving, or settings that cannot be measured
+    int32_t worst_frame = -1;         // of a completed range: the first with the lowest Y alone
 };
 
 RectanglePair PairIn(const Picture& picture, const Controls& c) {
@@ -219,6 +220,7 @@ void ExpectMeasurement(const SweepCase& sweep_case, Outcome& outcome) {
     outcome.reserves = true;
     PooledSquaredErrorTriple pool;
     testing::SsimOracleMean ssim_mean;
+    double worst_y = 0;
     const int32_t frame_count = c.range_end - c.range_start + 1;
     for (int32_t n = c.range_start; n <= c.range_end; ++n) {
         outcome.fetches.push_back(n);
@@ -229,12 +231,19 @@ void ExpectMeasurement(const SweepCase& sweep_case, Outcome& outcome) {
             return;
         }
         const RectanglePair pair = PairIn(*sweep_case.clip.frames[n], c);
+        double y = 0;
         if (c.kind == 1) {
-            AddToPool(pool, SumSquaredErrorReference(pair.first_a, pair.first_b, pair.width, pair.height,
-                                                     pair.pitch, nullptr));
+            const SquaredErrorTriple sse = SumSquaredErrorReference(pair.first_a, pair.first_b, pair.width,
+                                                                    pair.height, pair.pitch, nullptr);
+            AddToPool(pool, sse);
+            const PsnrReading alone = ReadPsnr(sse, samples, 1, PsnrForm::Quotient).y;
+            y = alone.infinite ? HUGE_VAL : alone.decibels;
         } else {
-            ssim_mean.Add(SsimOf(pair));
+            const testing::SsimOracleTriple alone = SsimOf(pair);
+            ssim_mean.Add(alone);
+            y = alone.y.exact;
         }
+        if (outcome.worst_frame < 0 || y < worst_y) outcome.worst_frame = n, worst_y = y;
     }
     if (c.kind == 1) {
         outcome.psnr_values =
@@ -262,8 +271,15 @@ Outcome Expect(const SweepCase& sweep_case) {
     }
     if (c.kind != 1 && c.kind != 2) return outcome;
     ExpectMeasurement(sweep_case, outcome);
-    if (c.average != 0) outcome.titles.push_back(PROGRESS_TEXT);
+    // Further progress titles may come between the first and the last (about ten a second).
+    const auto progress = [&](size_t measured) {
+        return std::string(PROGRESS_TEXT) + " " + std::to_string(measured) + "/" +
+               std::to_string(c.range_end - c.range_start + 1);
+    };
+    if (c.average != 0) outcome.titles.push_back(progress(0));
     if (outcome.frame_error) {
+        outcome.worst_frame = -1;
+        outcome.titles.push_back(progress(outcome.fetches.size() - 1));
         outcome.title = Title::Progress;
         outcome.outlines = false;
         return outcome;
@@ -287,7 +303,7 @@ Outcome Expect(const SweepCase& sweep_case) {
 // One case against the plug-in
 
 struct Tally {
-    int refused = 0, nothing = 0, measured = 0, ranges = 0, frame_errors = 0, outlined = 0;
+    int refused = 0, nothing = 0, measured = 0, ranges = 0, frame_errors = 0, outlined = 0, moves = 0;
 };
 
 #define SWEEP_CHECK(condition, what)                                                      \
@@ -325,15 +341,26 @@ struct Tally {
     case Title::DisplayName: SWEEP_CHECK(result.title == DISPLAY_NAME, "title \"" << result.title << "\""); break;
     case Title::Unchanged: SWEEP_CHECK(result.title == title_before, "title \"" << result.title << "\""); break;
     case Title::Progress:
-        SWEEP_CHECK(result.title == PROGRESS_TEXT, "title \"" << result.title << "\", expected the progress text");
+        SWEEP_CHECK(result.title == outcome.titles.back(), "title \"" << result.title << "\", expected the progress text");
         break;
     case Title::PsnrLine:
     case Title::SsimLine: SWEEP_CHECK_RESULT(IsLine(result.title, outcome)); break;
     }
-    SWEEP_CHECK(titles.entries().size() == outcome.titles.size(),
-                titles.entries().size() << " titles set, expected " << outcome.titles.size());
+    // A range may show further progress between its first title and its last, each with the
+    // frames measured when it was set.
+    std::vector<TitleHistory::Entry> shown_titles = titles.entries();
+    if (c.average != 0 && shown_titles.size() > 2) {
+        for (auto entry = shown_titles.begin() + 1; entry + 1 != shown_titles.end(); ++entry) {
+            const std::string expected = std::string(PROGRESS_TEXT) + " " + std::to_string(entry->calls_before - 2) +
+                                         "/" + std::to_string(c.range_end - c.range_start + 1);
+            SWEEP_CHECK(entry->text == expected, "progress \"" << entry->text << "\", expected \"" << expected << "\"");
+        }
+        shown_titles.erase(shown_titles.begin() + 1, shown_titles.end() - 1);
+    }
+    SWEEP_CHECK(shown_titles.size() == outcome.titles.size(),
+                shown_titles.size() << " titles set, expected " << outcome.titles.size());
     for (size_t i = 0; i < outcome.titles.size(); ++i) {
-        const std::string& shown = titles.entries()[i].text;
+        const std::string& shown = shown_titles[i].text;
         if (outcome.titles[i] == "<line>") SWEEP_CHECK_RESULT(IsLine(shown, outcome));
         else SWEEP_CHECK(shown == outcome.titles[i], "title " << i << " set was \"" << shown << "\"");
     }
@@ -383,6 +410,19 @@ struct Tally {
     for (int i = 0; i < 9; ++i) SWEEP_CHECK(host.Slider(i) == sliders[i], "slider " << i << " changed");
     SWEEP_CHECK(host.Checkbox(AVERAGE) == c.average && host.Checkbox(OUTLINE) == c.outline, "a checkbox changed");
 
+    // The Edit menu's item moves to the range's worst frame, whose render shows the line again.
+    if (outcome.worst_frame >= 0) {
+        host.ClearLog();
+        SWEEP_CHECK(host.ChooseMenuItem(host.MenuItems().at(0).id), "no menu item");
+        const std::vector<standin::ServiceCall> moves = host.CallsOf(Service::MoveToFrame);
+        SWEEP_CHECK(moves.size() == 1 && moves[0].frame == outcome.worst_frame,
+                    "moved " << moves.size() << " times, expected once to frame " << outcome.worst_frame);
+        SWEEP_CHECK(host.renders().size() == 1 && host.renders()[0].title == result.title &&
+                        host.CallsOf(Service::FetchFilteredFrame).empty(),
+                    "the render after the move measured again or showed \"" << host.WindowTitle() << "\"");
+        ++tally.moves;
+    }
+
     if (outcome.refused)
         ++tally.refused;
     else if (outcome.title == Title::PsnrLine || outcome.title == Title::SsimLine)
@@ -403,6 +443,7 @@ class ExSweep : public ::testing::TestWithParam<const char*> {};
 
 TEST_P(ExSweep, RandomCasesShowWhatTheReferenceComputes) {
     StandInHost host(testing::PinnedModulePath(MODULE_PATH, GetParam()));
+    host.SetRenderOnWindowResult(true);
     TitleHistory titles(host);
     Tally tally;
     const int count = testing::RunSweep(testing::SweepCasesFor(GetParam(), 10000),
@@ -410,8 +451,10 @@ TEST_P(ExSweep, RandomCasesShowWhatTheReferenceComputes) {
         const ::testing::AssertionResult result = RunCase(host, titles, seed, tally);
         return result ? std::string() : Describe(MakeCase(seed)) + ": " + result.message();
     });
-    std::printf("%d cases: %d refused, %d measuring nothing, %d measured, %d ranges, %d frame errors, %d outlined\n",
-                count, tally.refused, tally.nothing, tally.measured, tally.ranges, tally.frame_errors, tally.outlined);
+    std::printf("%d cases: %d refused, %d measuring nothing, %d measured, %d ranges, %d frame errors, %d outlined, "
+                "%d moves to the worst frame\n",
+                count, tally.refused, tally.nothing, tally.measured, tally.ranges, tally.frame_errors, tally.outlined,
+                tally.moves);
     if (count < 1000 || HasFailure()) return;
     // Worth its time only if every path ran many times.
     const double cases = count;
@@ -420,6 +463,7 @@ TEST_P(ExSweep, RandomCasesShowWhatTheReferenceComputes) {
     EXPECT_GT(tally.ranges / cases, 0.1);
     EXPECT_GT(tally.frame_errors / cases, 0.02);
     EXPECT_GT(tally.outlined / cases, 0.3);
+    EXPECT_GT(tally.moves / cases, 0.05);
 }
 
 INSTANTIATE_TEST_SUITE_P(Kernels, ExSweep, ::testing::ValuesIn(testing::SweptKernelPaths()),
