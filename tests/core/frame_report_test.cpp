@@ -85,19 +85,6 @@ TEST(RangeFrameValues, EachRowReadsAsThatFrameAloneInTheTitle) {
     }
 }
 
-TEST(RangeFrameValues, AStoppedRangeWritesOnlyTheFramesItMeasured) {
-    const RangeOfFrames range;
-    const auto source = [&](int32_t i) -> RangeFrame {
-        if (i == 3) return RangeStop::FrameMissing;
-        return range.Pair(i);
-    };
-    std::vector<FrameValues> values(range.count(), FrameValues{-1, -1, -1});
-    const RangeMeasurement measured = MeasurePsnrRangeLine(range.count(), source, values.data());
-    EXPECT_EQ(measured.frames_measured, 3);
-    EXPECT_NE(values[2].y, -1);
-    for (int32_t i = 3; i < range.count(); ++i) EXPECT_EQ(values[i], (FrameValues{-1, -1, -1}));
-}
-
 TEST(RangeFrameValues, TheWorstFrameIsTheFirstWithTheLowestY) {
     struct Case {
         std::vector<double> y;

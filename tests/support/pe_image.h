@@ -29,4 +29,10 @@ struct PeImage {
 PeImage ParsePeImage(std::span<const uint8_t> bytes);
 PeImage ReadPeImage(const std::string& path);
 
+// Functions through which a module could read the process's environment.
+inline constexpr const char* ENVIRONMENT_READERS[] = {
+    "getenv", "_wgetenv", "getenv_s", "_dupenv_s", "GetEnvironmentVariableA",
+    "GetEnvironmentVariableW", "GetEnvironmentStrings", "GetEnvironmentStringsA",
+    "GetEnvironmentStringsW", "ExpandEnvironmentStringsA", "ExpandEnvironmentStringsW"};
+
 }  // namespace morvith::testing
