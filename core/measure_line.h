@@ -14,6 +14,9 @@ namespace morvith {
 
 ResultLine MeasurePsnrLine(const RectanglePair& pair, RowTeam* team, PsnrForm form);
 ResultLine MeasureSsimLine(const RectanglePair& pair, RowTeam* team);
+// Over 8 x 8 windows with the peak FULL_SCALE; the pair at least WINDOWED_SSIM_MIN_SIZE
+// samples across and down.
+ResultLine MeasureWindowedSsimLine(const RectanglePair& pair, RowTeam* team);
 
 // Why a range measurement ended before its last frame: a frame that could not be had,
 // or the caller's own reason to go no further (the user asked to stop).
@@ -58,5 +61,6 @@ private:
 // all frames (LogSum); SSIM is the mean of the per-frame values.
 RangeMeasurement MeasurePsnrRangeLine(int32_t frame_count, RangeFrameSource frame);
 RangeMeasurement MeasureSsimRangeLine(int32_t frame_count, RangeFrameSource frame);
+RangeMeasurement MeasureWindowedSsimRangeLine(int32_t frame_count, RangeFrameSource frame);
 
 }  // namespace morvith

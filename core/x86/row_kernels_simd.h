@@ -291,9 +291,22 @@ void MomentSumRow(const PixelYC* a, const PixelYC* b, int width, MomentSumsTripl
     }
 }
 
+// ---- Windowed SSIM ------------------------------------------------------------------
+
+template <typename V>
+void BlockSumsOfRow(const PixelYC* a, const PixelYC* b, int pitch, int blocks, BlockSumRow& sums) {
+    ScalarRowKernels().block_sum_row(a, b, pitch, blocks, sums);
+}
+
+template <typename V>
+void WindowValuesOfRow(const BlockSumRow& top, const BlockSumRow& bottom, int windows,
+               const WindowedSsimConstants& constants, ChannelTriple<double>& row_sums) {
+    ScalarRowKernels().window_row(top, bottom, windows, constants, row_sums);
+}
+
 template <typename V>
 constexpr RowKernels SimdRowKernels(const char* name) {
-    return {name, SquaredErrorRow<V>, MomentSumRow<V>};
+    return {name, SquaredErrorRow<V>, MomentSumRow<V>, BlockSumsOfRow<V>, WindowValuesOfRow<V>};
 }
 
 }  // namespace
