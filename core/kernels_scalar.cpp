@@ -42,10 +42,10 @@ void MomentSumRowScalar(const PixelYC* a, const PixelYC* b, int width, MomentSum
     }
 }
 
-void BlockSumRowScalar(const PixelYC* a, const PixelYC* b, int pitch, int blocks,
-                       BlockSumRow& sums) {
-    for (int i = 0; i < blocks; ++i) {
-        int64_t s[3][4] = {};  // per channel: a, b, a^2 + b^2, ab
+void BlockSumRowScalar(const PixelYC* a, const PixelYC* b, int pitch, int first_block,
+                       int end_block, BlockSumRow& row) {
+    for (int i = first_block; i < end_block; ++i) {
+        int64_t s[4][3] = {};  // [quantity][channel]
         for (int r = 0; r < 4; ++r) {
             const PixelYC* const row_a = a + static_cast<ptrdiff_t>(r) * pitch + 4 * i;
             const PixelYC* const row_b = b + static_cast<ptrdiff_t>(r) * pitch + 4 * i;
@@ -53,26 +53,24 @@ void BlockSumRowScalar(const PixelYC* a, const PixelYC* b, int pitch, int blocks
                 const int32_t va[3] = {row_a[c].y, row_a[c].cb, row_a[c].cr};
                 const int32_t vb[3] = {row_b[c].y, row_b[c].cb, row_b[c].cr};
                 for (int ch = 0; ch < 3; ++ch) {
-                    s[ch][0] += va[ch];
-                    s[ch][1] += vb[ch];
-                    s[ch][2] += int64_t{va[ch] * va[ch]} + vb[ch] * vb[ch];
-                    s[ch][3] += va[ch] * vb[ch];
+                    s[BLOCK_SUM_A][ch] += va[ch];
+                    s[BLOCK_SUM_B][ch] += vb[ch];
+                    s[BLOCK_SUM_SQUARES][ch] += int64_t{va[ch] * va[ch]} + vb[ch] * vb[ch];
+                    s[BLOCK_SUM_PRODUCTS][ch] += va[ch] * vb[ch];
                 }
             }
         }
-        for (int ch = 0; ch < 3; ++ch) {
-            sums.a[ch][i] = static_cast<double>(s[ch][0]);
-            sums.b[ch][i] = static_cast<double>(s[ch][1]);
-            sums.squares[ch][i] = static_cast<double>(s[ch][2]);
-            sums.products[ch][i] = static_cast<double>(s[ch][3]);
+        for (int q = 0; q < 4; ++q) {
+            for (int ch = 0; ch < 3; ++ch) row.sums[i][q][ch] = static_cast<double>(s[q][ch]);
+            row.sums[i][q][3] = 0.0;
         }
     }
 }
 
-// The sum of quantity q of channel ch over the window of blocks i, i + 1 in both rows.
-double WindowSum(const double (&top)[3][MAX_PIECE_BLOCKS],
-                 const double (&bottom)[3][MAX_PIECE_BLOCKS], int ch, int i) {
-    return (top[ch][i] + top[ch][i + 1]) + (bottom[ch][i] + bottom[ch][i + 1]);
+// Quantity q of channel ch over the window of blocks i and i + 1 of both rows.
+double WindowSum(const BlockSumRow& top, const BlockSumRow& bottom, int i, int q, int ch) {
+    return (top.sums[i][q][ch] + top.sums[i + 1][q][ch]) +
+           (bottom.sums[i][q][ch] + bottom.sums[i + 1][q][ch]);
 }
 
 void WindowRowScalar(const BlockSumRow& top, const BlockSumRow& bottom, int windows,
@@ -83,10 +81,10 @@ void WindowRowScalar(const BlockSumRow& top, const BlockSumRow& bottom, int wind
         const double shift = ch == 0 ? 0.0 : 64.0 * CHROMA_FILE_OFFSET;
         double sum = *channel_sums[ch];
         for (int i = 0; i < windows; ++i) {
-            const double s1 = WindowSum(top.a, bottom.a, ch, i);
-            const double s2 = WindowSum(top.b, bottom.b, ch, i);
-            const double ss = WindowSum(top.squares, bottom.squares, ch, i);
-            const double s12 = WindowSum(top.products, bottom.products, ch, i);
+            const double s1 = WindowSum(top, bottom, i, BLOCK_SUM_A, ch);
+            const double s2 = WindowSum(top, bottom, i, BLOCK_SUM_B, ch);
+            const double ss = WindowSum(top, bottom, i, BLOCK_SUM_SQUARES, ch);
+            const double s12 = WindowSum(top, bottom, i, BLOCK_SUM_PRODUCTS, ch);
             // Integers below 2^46 throughout, exact in doubles as in 64-bit integers: the
             // first rounding is where C1 and C2 are added.
             const double vars = 64.0 * ss - s1 * s1 - s2 * s2;

@@ -32,10 +32,11 @@ struct RowKernels {
                               SquaredErrorTriple& sums);
     void (*moment_sum_row)(const PixelYC* a, const PixelYC* b, int width,
                            MomentSumsTriple& sums);
-    // The sums of `blocks` (at most MAX_PIECE_BLOCKS) 4 x 4 blocks side by side, the first
-    // with its top-left sample at a (and b), rows pitch apart.
-    void (*block_sum_row)(const PixelYC* a, const PixelYC* b, int pitch, int blocks,
-                          BlockSumRow& sums);
+    // The sums of blocks first_block .. end_block - 1 (at most MAX_PIECE_BLOCKS) of a row
+    // of 4 x 4 blocks side by side, block 0 with its top-left sample at a (and b), rows
+    // pitch apart.
+    void (*block_sum_row)(const PixelYC* a, const PixelYC* b, int pitch, int first_block,
+                          int end_block, BlockSumRow& sums);
     // The values of windows 0 .. windows - 1 over two block rows, each channel's added left
     // to right into its row sum.
     void (*window_row)(const BlockSumRow& top, const BlockSumRow& bottom, int windows,

@@ -35,7 +35,7 @@ void RunShare(const WindowPass& p, int share) {
     BlockSumRow rows[2];
     const auto block_row = [&](int block_row, int first_block, int blocks, BlockSumRow& sums) {
         const ptrdiff_t offset = static_cast<ptrdiff_t>(block_row) * 4 * p.pitch + 4 * first_block;
-        p.kernels.block_sum_row(p.first_a + offset, p.first_b + offset, p.pitch, blocks, sums);
+        p.kernels.block_sum_row(p.first_a + offset, p.first_b + offset, p.pitch, 0, blocks, sums);
     };
     for (int first_block = 0; first_block + 1 < p.block_columns;
          first_block += MAX_PIECE_BLOCKS - 1) {

@@ -17,18 +17,19 @@ inline constexpr int WINDOWED_SSIM_MIN_SIZE = 8;
 inline constexpr int CHROMA_FILE_OFFSET = 2048;
 
 // The most blocks of one block row whose sums a share keeps at a time: two rows of them
-// wait on its stack, 24 KB.
+// wait on its stack, 32 KB.
 inline constexpr int MAX_PIECE_BLOCKS = 128;
 
-// One block row's sums, for blocks 0 .. count - 1 of a piece, by channel Y, Cb, Cr: the
-// sums of A's samples, of B's, of the squares of both (a^2 + b^2) and of their products.
-// They are exact integers below 2^36 (16 samples of at most 2^15 in magnitude), held as
-// doubles for the window arithmetic, whose 53-bit significands keep them exact.
+// What a block row's sums hold of each block, in this order.
+enum BlockQuantity { BLOCK_SUM_A, BLOCK_SUM_B, BLOCK_SUM_SQUARES, BLOCK_SUM_PRODUCTS };
+
+// One block row's sums, for blocks 0 .. count - 1 of a piece: for each block, the sums of
+// A's samples, of B's, of the squares of both (a^2 + b^2) and of their products, each for
+// Y, Cb, Cr and a fourth lane held at 0, so that a vector of four doubles takes a whole
+// quantity. They are exact integers below 2^36 (16 samples of at most 2^15 in magnitude),
+// held as doubles for the window arithmetic, whose 53-bit significands keep them exact.
 struct BlockSumRow {
-    double a[3][MAX_PIECE_BLOCKS];
-    double b[3][MAX_PIECE_BLOCKS];
-    double squares[3][MAX_PIECE_BLOCKS];
-    double products[3][MAX_PIECE_BLOCKS];
+    alignas(32) double sums[MAX_PIECE_BLOCKS][4][4];  // [block][quantity][channel]
 };
 
 struct WindowedSsimConstants {

@@ -294,8 +294,9 @@ void MomentSumRow(const PixelYC* a, const PixelYC* b, int width, MomentSumsTripl
 // ---- Windowed SSIM ------------------------------------------------------------------
 
 template <typename V>
-void BlockSumsOfRow(const PixelYC* a, const PixelYC* b, int pitch, int blocks, BlockSumRow& sums) {
-    ScalarRowKernels().block_sum_row(a, b, pitch, blocks, sums);
+void BlockSumsOfRow(const PixelYC* a, const PixelYC* b, int pitch, int first_block, int end_block,
+                    BlockSumRow& sums) {
+    ScalarRowKernels().block_sum_row(a, b, pitch, first_block, end_block, sums);
 }
 
 template <typename V>
