@@ -37,11 +37,12 @@ private:
 
 RangeOutcome MeasureFrameRange(host::FilterRegistration& registration,
                                const host::FrameJob& job, const RegionSettings& settings) {
-    if (settings.kind == host::MEASURE_NOTHING) {
+    if (MeasuresNothing(settings)) {
         host::SetTitle(registration, DISPLAY_NAME);
         return RangeOutcome::Completed;
     }
-    if (settings.kind != host::MEASURE_PSNR && settings.kind != host::MEASURE_SSIM) {
+    if (settings.kind != host::MEASURE_PSNR && settings.kind != host::MEASURE_SSIM &&
+        settings.kind != host::MEASURE_WINDOWED_SSIM) {
         return RangeOutcome::Completed;
     }
 
@@ -65,9 +66,9 @@ RangeOutcome MeasureFrameRange(host::FilterRegistration& registration,
         return RegionPair(picture, job.max_width, settings);
     };
     const RangeMeasurement measured =
-        settings.kind == host::MEASURE_PSNR
-            ? MeasurePsnrRangeLine(settings.FrameCount(), frame)
-            : MeasureSsimRangeLine(settings.FrameCount(), frame);
+        settings.kind == host::MEASURE_PSNR   ? MeasurePsnrRangeLine(settings.FrameCount(), frame)
+        : settings.kind == host::MEASURE_SSIM ? MeasureSsimRangeLine(settings.FrameCount(), frame)
+                                              : MeasureWindowedSsimRangeLine(settings.FrameCount(), frame);
     if (measured.stop == RangeStop::FrameMissing) {
         host::ShowErrorBox(host::FRAME_ERROR_TEXT);
         return RangeOutcome::FetchFailed;
