@@ -21,6 +21,10 @@
 // the one pmaddwd that wraps, (-32768)^2 + (-32768)^2, among them, is summed by the
 // scalar reference instead: exact for every int16, and never the host's case.
 
+#include <emmintrin.h>
+
+#include <algorithm>
+#include <cstddef>
 #include <cstdint>
 
 #include "row_kernels.h"
@@ -292,17 +296,140 @@ void MomentSumRow(const PixelYC* a, const PixelYC* b, int width, MomentSumsTripl
 }
 
 // ---- Windowed SSIM ------------------------------------------------------------------
+//
+// Block sums: three vectors of a row hold V::kWords / 4 blocks of 4 samples. The four rows
+// of a block row are interleaved in pairs, so that one pmaddwd adds two rows of a word
+// position: the squares (checked as above, which bounds a position's four rows of a^2 + b^2
+// by 2^28 and a block's by 2^30), the products, and the samples (against ones). A block's
+// 12 positions then come as three quarters of 32-bit lanes whose channels run 0 1 2 0,
+// 1 2 0 1 and 2 0 1 2: each adds its lane 3 into lane 0, the last two are turned to 0 1 2,
+// and the three are added. Blocks past the last whole group, and rows that fail the check,
+// go through the scalar reference.
 
+// The channel sums of one block in lanes 0 .. 2 of a quantity's three quarters; lane 3 is 0.
+inline __m128i BlockChannels(__m128i first, __m128i second, __m128i third) {
+    const auto fold = [](__m128i q) { return _mm_add_epi32(q, _mm_srli_si128(q, 12)); };
+    const __m128i sum = _mm_add_epi32(
+        fold(first), _mm_add_epi32(_mm_shuffle_epi32(fold(second), _MM_SHUFFLE(3, 1, 0, 2)),
+                                   _mm_shuffle_epi32(fold(third), _MM_SHUFFLE(3, 0, 2, 1))));
+    return _mm_and_si128(sum, _mm_set_epi32(0, -1, -1, -1));
+}
+
+// False when a sample left the fast path: the sums are then incomplete.
 template <typename V>
-void BlockSumsOfRow(const PixelYC* a, const PixelYC* b, int pitch, int first_block, int end_block,
-                    BlockSumRow& sums) {
-    ScalarRowKernels().block_sum_row(a, b, pitch, first_block, end_block, sums);
+bool AddBlockGroups(const int16_t* const rows_a[4], const int16_t* const rows_b[4],
+                    int first_group, int end_group, BlockSumRow& row) {
+    using Vector = typename V::Vector;
+    constexpr int kWords = V::kWords;
+    constexpr int kGroupBlocks = kWords / 4;
+    constexpr int kVectorQuarters = 2 * V::kLanes / 4;
+    const Vector ones = V::Words(1);
+    Vector seen = V::Zero();
+    for (int group = first_group; group < end_group; ++group) {
+        __m128i quarters[4][3 * kVectorQuarters];  // [quantity][quarter, in word order]
+        for (int v = 0; v < 3; ++v) {
+            const ptrdiff_t at = (static_cast<ptrdiff_t>(group) * 3 + v) * kWords;
+            Vector x[4], y[4];
+            for (int r = 0; r < 4; ++r) {
+                x[r] = V::Load(rows_a[r] + at);
+                y[r] = V::Load(rows_b[r] + at);
+            }
+            Vector sums[2][4];  // [low, high][quantity]
+            for (int half = 0; half < 2; ++half) {
+                const auto pair = [&](Vector p, Vector q) {
+                    return half == 0 ? V::InterleaveLow(p, q) : V::InterleaveHigh(p, q);
+                };
+                const Vector a01 = pair(x[0], x[1]), a23 = pair(x[2], x[3]);
+                const Vector b01 = pair(y[0], y[1]), b23 = pair(y[2], y[3]);
+                const Vector aa01 = V::MultiplyAdd(a01, a01), aa23 = V::MultiplyAdd(a23, a23);
+                const Vector bb01 = V::MultiplyAdd(b01, b01), bb23 = V::MultiplyAdd(b23, b23);
+                seen = V::Or(seen, V::Or(V::Or(aa01, aa23), V::Or(bb01, bb23)));
+                sums[half][BLOCK_SUM_A] = V::Add(V::MultiplyAdd(a01, ones), V::MultiplyAdd(a23, ones));
+                sums[half][BLOCK_SUM_B] = V::Add(V::MultiplyAdd(b01, ones), V::MultiplyAdd(b23, ones));
+                sums[half][BLOCK_SUM_SQUARES] = V::Add(V::Add(aa01, aa23), V::Add(bb01, bb23));
+                sums[half][BLOCK_SUM_PRODUCTS] =
+                    V::Add(V::MultiplyAdd(a01, b01), V::MultiplyAdd(a23, b23));
+            }
+            for (int q = 0; q < 4; ++q)
+                V::InWordOrder(sums[0][q], sums[1][q], quarters[q] + v * kVectorQuarters);
+        }
+        for (int k = 0; k < kGroupBlocks; ++k) {
+            double(&block)[4][4] = row.sums[group * kGroupBlocks + k];
+            for (int q = 0; q < 4; ++q) {
+                const __m128i* const three = quarters[q] + 3 * k;
+                V::StoreAsDoubles(BlockChannels(three[0], three[1], three[2]), block[q]);
+            }
+        }
+    }
+    return V::AllBelow(seen, kFastSquareBits);
 }
 
 template <typename V>
+void BlockSumsOfRow(const PixelYC* a, const PixelYC* b, int pitch, int first_block,
+                    int end_block, BlockSumRow& row) {
+    constexpr int kGroupBlocks = V::kWords / 4;
+    const int16_t* rows_a[4];
+    const int16_t* rows_b[4];
+    for (int r = 0; r < 4; ++r) {
+        rows_a[r] = reinterpret_cast<const int16_t*>(a + static_cast<ptrdiff_t>(r) * pitch);
+        rows_b[r] = reinterpret_cast<const int16_t*>(b + static_cast<ptrdiff_t>(r) * pitch);
+    }
+    const int first_group = (first_block + kGroupBlocks - 1) / kGroupBlocks;
+    const int end_group = std::max(first_group, end_block / kGroupBlocks);
+    if (!AddBlockGroups<V>(rows_a, rows_b, first_group, end_group, row)) {
+        ScalarRowKernels().block_sum_row(a, b, pitch, first_block, end_block, row);
+        return;
+    }
+    const int first_fast = first_group * kGroupBlocks, end_fast = end_group * kGroupBlocks;
+    ScalarRowKernels().block_sum_row(a, b, pitch, first_block, std::min(first_fast, end_block), row);
+    ScalarRowKernels().block_sum_row(a, b, pitch, std::max(end_fast, first_block), end_block, row);
+}
+
+// The window values with the channels across the lanes (and a fourth lane of zeros, whose
+// value is 1), so that each lane adds its channel's values left to right, as the scalar
+// reference does. The window sums are exact in any order: a window is the vertical sums of
+// its two blocks, each shared with the window beside it.
+template <typename V>
 void WindowValuesOfRow(const BlockSumRow& top, const BlockSumRow& bottom, int windows,
-               const WindowedSsimConstants& constants, ChannelTriple<double>& row_sums) {
-    ScalarRowKernels().window_row(top, bottom, windows, constants, row_sums);
+                       const WindowedSsimConstants& k, ChannelTriple<double>& row_sums) {
+    using D = typename V::Doubles;
+    constexpr double kShift = 64.0 * CHROMA_FILE_OFFSET;
+    alignas(32) static constexpr double kShifts[4] = {0.0, kShift, kShift, 0.0};
+    alignas(32) double sums[4] = {row_sums.y, row_sums.cb, row_sums.cr, 0.0};
+    const D c1 = V::DoublesOf(k.c1), c2 = V::DoublesOf(k.c2);
+    const D two = V::DoublesOf(2.0), sixty_four = V::DoublesOf(64.0);
+    for (int lane = 0; lane < 4; lane += V::kDoubles) {
+        const D shift = V::LoadDoubles(kShifts + lane);
+        const auto vertical = [&](int i, int q) {
+            return V::Add(V::LoadDoubles(&top.sums[i][q][lane]),
+                          V::LoadDoubles(&bottom.sums[i][q][lane]));
+        };
+        D left[4] = {vertical(0, 0), vertical(0, 1), vertical(0, 2), vertical(0, 3)};
+        D sum = V::LoadDoubles(sums + lane);
+        for (int i = 0; i < windows; ++i) {
+            D window[4];
+            for (int q = 0; q < 4; ++q) {
+                const D right = vertical(i + 1, q);
+                window[q] = V::Add(left[q], right);
+                left[q] = right;
+            }
+            const D s1 = window[BLOCK_SUM_A], s2 = window[BLOCK_SUM_B];
+            const D vars = V::Subtract(
+                V::Subtract(V::Multiply(sixty_four, window[BLOCK_SUM_SQUARES]), V::Multiply(s1, s1)),
+                V::Multiply(s2, s2));
+            const D covar = V::Subtract(V::Multiply(sixty_four, window[BLOCK_SUM_PRODUCTS]),
+                                        V::Multiply(s1, s2));
+            const D m1 = V::Add(s1, shift), m2 = V::Add(s2, shift);
+            const D numerator = V::Multiply(V::Add(V::Multiply(V::Multiply(two, m1), m2), c1),
+                                            V::Add(V::Multiply(two, covar), c2));
+            const D denominator =
+                V::Multiply(V::Add(V::Add(V::Multiply(m1, m1), V::Multiply(m2, m2)), c1),
+                            V::Add(vars, c2));
+            sum = V::Add(sum, V::Divide(numerator, denominator));
+        }
+        V::StoreDoubles(sums + lane, sum);
+    }
+    row_sums = {sums[0], sums[1], sums[2]};
 }
 
 template <typename V>

@@ -51,6 +51,30 @@ struct Avx2Vectors {
     static constexpr int LaneChannel(int first, int lane) {
         return (first + lane + (lane >= 4 ? 1 : 0)) % 3;
     }
+
+    // The 32-bit lanes of the low and high interleaves of one vector, four at a time, in
+    // the order of the words they came from: each interleave keeps to its 128-bit halves.
+    static void InWordOrder(Vector low, Vector high, __m128i quarters[4]) {
+        quarters[0] = _mm256_castsi256_si128(low);
+        quarters[1] = _mm256_castsi256_si128(high);
+        quarters[2] = _mm256_extracti128_si256(low, 1);
+        quarters[3] = _mm256_extracti128_si256(high, 1);
+    }
+
+    // Four 32-bit lanes as four doubles at out, which is 32-byte aligned.
+    static void StoreAsDoubles(__m128i lanes, double* out) {
+        _mm256_store_pd(out, _mm256_cvtepi32_pd(lanes));
+    }
+
+    using Doubles = __m256d;
+    static constexpr int kDoubles = 4;
+    static Doubles LoadDoubles(const double* values) { return _mm256_load_pd(values); }
+    static void StoreDoubles(double* values, Doubles d) { _mm256_store_pd(values, d); }
+    static Doubles DoublesOf(double value) { return _mm256_set1_pd(value); }
+    static Doubles Add(Doubles a, Doubles b) { return _mm256_add_pd(a, b); }
+    static Doubles Subtract(Doubles a, Doubles b) { return _mm256_sub_pd(a, b); }
+    static Doubles Multiply(Doubles a, Doubles b) { return _mm256_mul_pd(a, b); }
+    static Doubles Divide(Doubles a, Doubles b) { return _mm256_div_pd(a, b); }
 };
 
 }  // namespace

@@ -48,6 +48,29 @@ struct Sse2Vectors {
     // The channel of 32-bit lane `lane` of an interleaved vector whose lane 0 holds
     // channel `first`: lane m holds word m of the block's vector.
     static constexpr int LaneChannel(int first, int lane) { return (first + lane) % 3; }
+
+    // The 32-bit lanes of the low and high interleaves of one vector, four at a time, in
+    // the order of the words they came from.
+    static void InWordOrder(Vector low, Vector high, __m128i quarters[2]) {
+        quarters[0] = low;
+        quarters[1] = high;
+    }
+
+    // Four 32-bit lanes as four doubles at out, which is 16-byte aligned.
+    static void StoreAsDoubles(__m128i lanes, double* out) {
+        _mm_store_pd(out, _mm_cvtepi32_pd(lanes));
+        _mm_store_pd(out + 2, _mm_cvtepi32_pd(_mm_unpackhi_epi64(lanes, lanes)));
+    }
+
+    using Doubles = __m128d;
+    static constexpr int kDoubles = 2;
+    static Doubles LoadDoubles(const double* values) { return _mm_load_pd(values); }
+    static void StoreDoubles(double* values, Doubles d) { _mm_store_pd(values, d); }
+    static Doubles DoublesOf(double value) { return _mm_set1_pd(value); }
+    static Doubles Add(Doubles a, Doubles b) { return _mm_add_pd(a, b); }
+    static Doubles Subtract(Doubles a, Doubles b) { return _mm_sub_pd(a, b); }
+    static Doubles Multiply(Doubles a, Doubles b) { return _mm_mul_pd(a, b); }
+    static Doubles Divide(Doubles a, Doubles b) { return _mm_div_pd(a, b); }
 };
 
 }  // namespace
