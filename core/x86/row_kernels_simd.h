@@ -300,33 +300,20 @@ void MomentSumRow(const PixelYC* a, const PixelYC* b, int width, MomentSumsTripl
 // Block sums: three vectors of a row hold V::kWords / 4 blocks of 4 samples. The four rows
 // of a block row are interleaved in pairs, so that one pmaddwd adds two rows of a word
 // position: the squares (checked as above, which bounds a position's four rows of a^2 + b^2
-// by 2^28 and a block's by 2^30), the products, and the samples (against ones). A block's
-// 12 positions then come as three quarters of 32-bit lanes whose channels run 0 1 2 0,
-// 1 2 0 1 and 2 0 1 2: each adds its lane 3 into lane 0, the last two are turned to 0 1 2,
-// and the three are added. Blocks past the last whole group, and rows that fail the check,
-// go through the scalar reference.
-
-// The channel sums of one block in lanes 0 .. 2 of a quantity's three quarters; lane 3 is 0.
-inline __m128i BlockChannels(__m128i first, __m128i second, __m128i third) {
-    const auto fold = [](__m128i q) { return _mm_add_epi32(q, _mm_srli_si128(q, 12)); };
-    const __m128i sum = _mm_add_epi32(
-        fold(first), _mm_add_epi32(_mm_shuffle_epi32(fold(second), _MM_SHUFFLE(3, 1, 0, 2)),
-                                   _mm_shuffle_epi32(fold(third), _MM_SHUFFLE(3, 0, 2, 1))));
-    return _mm_and_si128(sum, _mm_set_epi32(0, -1, -1, -1));
-}
-
-// False when a sample left the fast path: the sums are then incomplete.
+// by 2^28 and a block's by 2^30), the products, and the samples (against ones). The vector
+// type then adds each block's 12 positions into its three channels (StoreBlockChannels).
+// Blocks outside the whole groups, and rows that fail the check, go through the scalar
+// reference. False when a sample left the fast path: the sums are then incomplete.
 template <typename V>
 bool AddBlockGroups(const int16_t* const rows_a[4], const int16_t* const rows_b[4],
                     int first_group, int end_group, BlockSumRow& row) {
     using Vector = typename V::Vector;
     constexpr int kWords = V::kWords;
     constexpr int kGroupBlocks = kWords / 4;
-    constexpr int kVectorQuarters = 2 * V::kLanes / 4;
     const Vector ones = V::Words(1);
     Vector seen = V::Zero();
     for (int group = first_group; group < end_group; ++group) {
-        __m128i quarters[4][3 * kVectorQuarters];  // [quantity][quarter, in word order]
+        Vector sums[4][2][3];  // [quantity][low, high][vector]
         for (int v = 0; v < 3; ++v) {
             const ptrdiff_t at = (static_cast<ptrdiff_t>(group) * 3 + v) * kWords;
             Vector x[4], y[4];
@@ -334,7 +321,6 @@ bool AddBlockGroups(const int16_t* const rows_a[4], const int16_t* const rows_b[
                 x[r] = V::Load(rows_a[r] + at);
                 y[r] = V::Load(rows_b[r] + at);
             }
-            Vector sums[2][4];  // [low, high][quantity]
             for (int half = 0; half < 2; ++half) {
                 const auto pair = [&](Vector p, Vector q) {
                     return half == 0 ? V::InterleaveLow(p, q) : V::InterleaveHigh(p, q);
@@ -344,21 +330,17 @@ bool AddBlockGroups(const int16_t* const rows_a[4], const int16_t* const rows_b[
                 const Vector aa01 = V::MultiplyAdd(a01, a01), aa23 = V::MultiplyAdd(a23, a23);
                 const Vector bb01 = V::MultiplyAdd(b01, b01), bb23 = V::MultiplyAdd(b23, b23);
                 seen = V::Or(seen, V::Or(V::Or(aa01, aa23), V::Or(bb01, bb23)));
-                sums[half][BLOCK_SUM_A] = V::Add(V::MultiplyAdd(a01, ones), V::MultiplyAdd(a23, ones));
-                sums[half][BLOCK_SUM_B] = V::Add(V::MultiplyAdd(b01, ones), V::MultiplyAdd(b23, ones));
-                sums[half][BLOCK_SUM_SQUARES] = V::Add(V::Add(aa01, aa23), V::Add(bb01, bb23));
-                sums[half][BLOCK_SUM_PRODUCTS] =
+                sums[BLOCK_SUM_A][half][v] = V::Add(V::MultiplyAdd(a01, ones), V::MultiplyAdd(a23, ones));
+                sums[BLOCK_SUM_B][half][v] = V::Add(V::MultiplyAdd(b01, ones), V::MultiplyAdd(b23, ones));
+                sums[BLOCK_SUM_SQUARES][half][v] = V::Add(V::Add(aa01, aa23), V::Add(bb01, bb23));
+                sums[BLOCK_SUM_PRODUCTS][half][v] =
                     V::Add(V::MultiplyAdd(a01, b01), V::MultiplyAdd(a23, b23));
             }
-            for (int q = 0; q < 4; ++q)
-                V::InWordOrder(sums[0][q], sums[1][q], quarters[q] + v * kVectorQuarters);
         }
-        for (int k = 0; k < kGroupBlocks; ++k) {
-            double(&block)[4][4] = row.sums[group * kGroupBlocks + k];
-            for (int q = 0; q < 4; ++q) {
-                const __m128i* const three = quarters[q] + 3 * k;
-                V::StoreAsDoubles(BlockChannels(three[0], three[1], three[2]), block[q]);
-            }
+        for (int q = 0; q < 4; ++q) {
+            V::StoreBlockChannels(sums[q][0], sums[q][1], [&](int k, __m128i channels) {
+                V::StoreAsDoubles(channels, row.sums[group * kGroupBlocks + k][q]);
+            });
         }
     }
     return V::AllBelow(seen, kFastSquareBits);
