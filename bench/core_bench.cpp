@@ -38,7 +38,7 @@ volatile double sink;
 using Clock = std::chrono::steady_clock;
 
 struct Variant {
-    std::string operation;  // "read", "psnr", "ssim"
+    std::string operation;  // "read", "psnr", "ssim", "windowed ssim"
     const RowKernels* kernels;
     const char* path;
     bool parallel;
@@ -80,7 +80,7 @@ void RunCase(const Case& c, int reps) {
     std::vector<Variant> variants;
     for (bool parallel : {false, true}) {
         variants.push_back({"read", nullptr, "-", parallel, {}});
-        for (const char* operation : {"psnr", "ssim"}) {
+        for (const char* operation : {"psnr", "ssim", "windowed ssim"}) {
             for (KernelPath path : {KernelPath::Scalar, KernelPath::Sse2, KernelPath::Avx, KernelPath::Avx2}) {
                 const RowKernels* kernels = RowKernelsFor(path);
                 if (kernels != nullptr)
@@ -101,6 +101,10 @@ void RunCase(const Case& c, int reps) {
                                                                c.width, c.height, pitch,
                                                                pass_team)
                                                .y);
+            } else if (v.operation == "windowed ssim") {
+                sink = MeasureWindowedSsimWith(*v.kernels, first_a, first_b, c.width, c.height,
+                                               pitch, FULL_SCALE, pass_team)
+                           .y;
             } else {
                 sink = MeasureSsimMomentsWith(*v.kernels, first_a, first_b, c.width, c.height,
                                               pitch, pass_team)

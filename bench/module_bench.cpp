@@ -163,8 +163,8 @@ void TimeModules(const Modules& modules, const Pictures& pictures, int width, in
     }
 
     std::vector<Run> runs;
-    for (int kind : {1, 2}) {
-        const char* measure = kind == 1 ? "PSNR" : "SSIM";
+    for (int kind : {1, 2, 3}) {
+        const char* measure = kind == 1 ? "PSNR" : kind == 2 ? "SSIM" : "windowed SSIM";
         for (int multithread : {0, 1})
             runs.push_back({Name("morvith %s, %dx%d frames%s", measure, width, height,
                                  multithread ? ", multithread" : ""),

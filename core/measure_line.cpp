@@ -5,6 +5,7 @@
 #include "result_line.h"
 #include "ssim.h"
 #include "stopwatch.h"
+#include "windowed_ssim.h"
 
 namespace morvith {
 namespace {
@@ -50,19 +51,30 @@ RangeMeasurement MeasurePsnrRangeLine(int32_t frame_count, RangeFrameSource fram
                             elapsed_ms)};
 }
 
-RangeMeasurement MeasureSsimRangeLine(int32_t frame_count, RangeFrameSource frame,
-                                      FrameValues* frame_values) {
+namespace {
+
+FrameValues SsimOfPair(const RectanglePair& pair) {
+    const SsimMomentsTriple moments = MeasureSsimMoments(pair.first_a, pair.first_b, pair.width,
+                                                         pair.height, pair.pitch, nullptr);
+    return {SsimFromMoments(moments.y), SsimFromMoments(moments.cb), SsimFromMoments(moments.cr)};
+}
+
+FrameValues WindowedSsimOfPair(const RectanglePair& pair) {
+    return MeasureWindowedSsim(pair.first_a, pair.first_b, pair.width, pair.height, pair.pitch,
+                               FULL_SCALE, nullptr);
+}
+
+// The mean of the per-frame values, added in frame order.
+RangeMeasurement MeanOverRange(int32_t frame_count, RangeFrameSource frame,
+                               FrameValues (*values_of)(const RectanglePair&),
+                               FrameValues* frame_values) {
     Stopwatch stopwatch;
     stopwatch.Start();
     ChannelTriple<double> sums;
     for (int32_t i = 0; i < frame_count; ++i) {
         const RangeFrame next = frame(i);
         if (!next.pair) return {next.stop, i, {}};
-        const RectanglePair& pair = *next.pair;
-        const SsimMomentsTriple moments = MeasureSsimMoments(
-            pair.first_a, pair.first_b, pair.width, pair.height, pair.pitch, nullptr);
-        const FrameValues alone{SsimFromMoments(moments.y), SsimFromMoments(moments.cb),
-                                SsimFromMoments(moments.cr)};
+        const FrameValues alone = values_of(*next.pair);
         sums.y += alone.y;
         sums.cb += alone.cb;
         sums.cr += alone.cr;
@@ -74,6 +86,18 @@ RangeMeasurement MeasureSsimRangeLine(int32_t frame_count, RangeFrameSource fram
             ComposeSsimLine({sums.y / frames, sums.cb / frames, sums.cr / frames}, elapsed_ms)};
 }
 
+}  // namespace
+
+RangeMeasurement MeasureSsimRangeLine(int32_t frame_count, RangeFrameSource frame,
+                                      FrameValues* frame_values) {
+    return MeanOverRange(frame_count, frame, SsimOfPair, frame_values);
+}
+
+RangeMeasurement MeasureWindowedSsimRangeLine(int32_t frame_count, RangeFrameSource frame,
+                                              FrameValues* frame_values) {
+    return MeanOverRange(frame_count, frame, WindowedSsimOfPair, frame_values);
+}
+
 ResultLine MeasureSsimLine(const RectanglePair& pair, RowTeam* team) {
     Stopwatch stopwatch;
     stopwatch.Start();
@@ -83,6 +107,15 @@ ResultLine MeasureSsimLine(const RectanglePair& pair, RowTeam* team) {
     return ComposeSsimLine(
         {SsimFromMoments(moments.y), SsimFromMoments(moments.cb), SsimFromMoments(moments.cr)},
         elapsed_ms);
+}
+
+ResultLine MeasureWindowedSsimLine(const RectanglePair& pair, RowTeam* team) {
+    Stopwatch stopwatch;
+    stopwatch.Start();
+    const ChannelTriple<double> values = MeasureWindowedSsim(
+        pair.first_a, pair.first_b, pair.width, pair.height, pair.pitch, FULL_SCALE, team);
+    const double elapsed_ms = stopwatch.Stop();
+    return ComposeSsimLine(values, elapsed_ms);
 }
 
 }  // namespace morvith

@@ -15,6 +15,9 @@ namespace morvith {
 
 ResultLine MeasurePsnrLine(const RectanglePair& pair, RowTeam* team, PsnrForm form);
 ResultLine MeasureSsimLine(const RectanglePair& pair, RowTeam* team);
+// Over 8 x 8 windows with the peak FULL_SCALE; the pair at least WINDOWED_SSIM_MIN_SIZE
+// samples across and down.
+ResultLine MeasureWindowedSsimLine(const RectanglePair& pair, RowTeam* team);
 
 // Why a range measurement ended before its last frame: a frame that could not be had,
 // or the caller's own reason to go no further (the user asked to stop).
@@ -56,12 +59,15 @@ private:
 // rectangle pair of frame i (from 0, all of one size) or a reason to stop, which ends the
 // measurement without a line. The stopwatch also covers every call of frame, since
 // obtaining the frames is part of what a range costs. PSNR pools the squared errors of
-// all frames (LogSum); SSIM is the mean of the per-frame values. Where frame_values is not
-// null it receives, for each frame measured, what that frame alone reads: PSNR from its
-// own squared errors (Quotient), SSIM as measured. It must hold frame_count values.
+// all frames (LogSum); SSIM, of either kind, is the mean of the per-frame values. Where
+// frame_values is not
+// null it receives, for each frame measured, what that frame alone reads: PSNR from its own
+// squared errors (Quotient), SSIM as measured. It must hold frame_count values.
 RangeMeasurement MeasurePsnrRangeLine(int32_t frame_count, RangeFrameSource frame,
                                       FrameValues* frame_values = nullptr);
 RangeMeasurement MeasureSsimRangeLine(int32_t frame_count, RangeFrameSource frame,
                                       FrameValues* frame_values = nullptr);
+RangeMeasurement MeasureWindowedSsimRangeLine(int32_t frame_count, RangeFrameSource frame,
+                                              FrameValues* frame_values = nullptr);
 
 }  // namespace morvith

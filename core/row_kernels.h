@@ -10,6 +10,7 @@
 #include "pixel.h"
 #include "psnr.h"
 #include "ssim.h"
+#include "windowed_ssim.h"
 
 namespace morvith {
 
@@ -31,6 +32,15 @@ struct RowKernels {
                               SquaredErrorTriple& sums);
     void (*moment_sum_row)(const PixelYC* a, const PixelYC* b, int width,
                            MomentSumsTriple& sums);
+    // The sums of blocks first_block .. end_block - 1 (at most MAX_PIECE_BLOCKS) of a row
+    // of 4 x 4 blocks side by side, block 0 with its top-left sample at a (and b), rows
+    // pitch apart.
+    void (*block_sum_row)(const PixelYC* a, const PixelYC* b, int pitch, int first_block,
+                          int end_block, BlockSumRow& sums);
+    // The values of windows 0 .. windows - 1 over two block rows, each channel's added left
+    // to right into its row sum.
+    void (*window_row)(const BlockSumRow& top, const BlockSumRow& bottom, int windows,
+                       const WindowedSsimConstants& constants, ChannelTriple<double>& row_sums);
 };
 
 // The literal scalar loops: the reference.
@@ -64,5 +74,8 @@ MomentSumsTriple SumMomentsWith(const RowKernels& kernels, const PixelYC* first_
 SsimMomentsTriple MeasureSsimMomentsWith(const RowKernels& kernels, const PixelYC* first_a,
                                          const PixelYC* first_b, int width, int height,
                                          int pitch, RowTeam* team);
+ChannelTriple<double> MeasureWindowedSsimWith(const RowKernels& kernels, const PixelYC* first_a,
+                                              const PixelYC* first_b, int width, int height,
+                                              int pitch, int peak, RowTeam* team);
 
 }  // namespace morvith

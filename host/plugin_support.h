@@ -12,6 +12,7 @@ enum MeasureKind : int32_t {
     MEASURE_NOTHING = 0,
     MEASURE_PSNR = 1,
     MEASURE_SSIM = 2,
+    MEASURE_WINDOWED_SSIM = 3,  // over 8 x 8 windows, as encoders and video tools report it
 };
 
 // Texts shown by both plug-ins, in code page 932.

@@ -6,6 +6,7 @@
 #include "morvith.h"
 #include "plugin_support.h"
 #include "thread_pool_team.h"
+#include "windowed_ssim.h"
 
 extern "C" IMAGE_DOS_HEADER __ImageBase;
 
@@ -84,7 +85,15 @@ void RunFramePass(FilterRegistration& registration, const FrameJob& job) {
         host::SetTitle(registration, DISPLAY_NAME);
         return;
     }
-    if (kind != host::MEASURE_PSNR && kind != host::MEASURE_SSIM) return;
+    if (kind != host::MEASURE_PSNR && kind != host::MEASURE_SSIM &&
+        kind != host::MEASURE_WINDOWED_SSIM)
+        return;
+    // A picture too small for one window is not measured, and no reference is obtained.
+    if (kind == host::MEASURE_WINDOWED_SSIM &&
+        (job.width < WINDOWED_SSIM_MIN_SIZE || job.height < WINDOWED_SSIM_MIN_SIZE)) {
+        host::SetTitle(registration, DISPLAY_NAME);
+        return;
+    }
 
     const bool load_file = host::Checkbox(registration, CHECKBOX_LOAD_FILE) != 0;
     if (!IsMeasurableJob(job, load_file)) return;
@@ -97,9 +106,9 @@ void RunFramePass(FilterRegistration& registration, const FrameJob& job) {
     if (host::Checkbox(registration, CHECKBOX_MULTITHREAD) == 1)
         pool_team.emplace(reinterpret_cast<HMODULE>(&__ImageBase), MIN_SAMPLES_PER_WORKER);
     RowTeam* const team = pool_team ? &*pool_team : nullptr;
-    const ResultLine line = kind == host::MEASURE_PSNR
-                                ? MeasurePsnrLine(pair, team, PsnrForm::LogSum)
-                                : MeasureSsimLine(pair, team);
+    const ResultLine line = kind == host::MEASURE_PSNR ? MeasurePsnrLine(pair, team, PsnrForm::LogSum)
+                            : kind == host::MEASURE_SSIM ? MeasureSsimLine(pair, team)
+                                                         : MeasureWindowedSsimLine(pair, team);
     host::SetTitle(registration, line.c_str());
 }
 

@@ -77,11 +77,12 @@ private:
 
 RangeOutcome MeasureFrameRange(host::FilterRegistration& registration,
                                const host::FrameJob& job, const RegionSettings& settings) {
-    if (settings.kind == host::MEASURE_NOTHING) {
+    if (MeasuresNothing(settings)) {
         host::SetTitle(registration, DISPLAY_NAME);
         return RangeOutcome::Completed;
     }
-    if (settings.kind != host::MEASURE_PSNR && settings.kind != host::MEASURE_SSIM) {
+    if (settings.kind != host::MEASURE_PSNR && settings.kind != host::MEASURE_SSIM &&
+        settings.kind != host::MEASURE_WINDOWED_SSIM) {
         return RangeOutcome::Completed;
     }
 
@@ -111,9 +112,9 @@ RangeOutcome MeasureFrameRange(host::FilterRegistration& registration,
     // without frames.
     FrameValues* const values = ReserveReportFrames(frame_count);
     const RangeMeasurement measured =
-        settings.kind == host::MEASURE_PSNR
-            ? MeasurePsnrRangeLine(frame_count, frame, values)
-            : MeasureSsimRangeLine(frame_count, frame, values);
+        settings.kind == host::MEASURE_PSNR   ? MeasurePsnrRangeLine(frame_count, frame, values)
+        : settings.kind == host::MEASURE_SSIM ? MeasureSsimRangeLine(frame_count, frame, values)
+                                              : MeasureWindowedSsimRangeLine(frame_count, frame, values);
     if (measured.stop) ReleaseReportFrames(values);
     if (measured.stop == RangeStop::FrameMissing) {
         progress.Show(measured.frames_measured);

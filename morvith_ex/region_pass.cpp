@@ -5,6 +5,7 @@
 
 #include "measure_line.h"
 #include "range_report.h"
+#include "windowed_ssim.h"
 
 namespace morvith::ex {
 namespace {
@@ -44,16 +45,20 @@ bool JobIsSound(const host::FrameJob& job) {
 void MeasureCurrentPicture(const host::FilterRegistration& registration,
                            const host::FrameJob& job, const RegionSettings& settings) {
     const RectanglePair pair = RegionPair(job.work_picture, job.max_width, settings);
-    switch (settings.kind) {
-    case host::MEASURE_NOTHING:
+    if (MeasuresNothing(settings)) {
         host::SetTitle(registration, DISPLAY_NAME);
-        break;
+        return;
+    }
+    switch (settings.kind) {
     case host::MEASURE_PSNR:
         host::SetTitle(registration,
                        MeasurePsnrLine(pair, nullptr, PsnrForm::Quotient).c_str());
         break;
     case host::MEASURE_SSIM:
         host::SetTitle(registration, MeasureSsimLine(pair, nullptr).c_str());
+        break;
+    case host::MEASURE_WINDOWED_SSIM:
+        host::SetTitle(registration, MeasureWindowedSsimLine(pair, nullptr).c_str());
         break;
     default:
         // A kind this version does not know leaves the last result in view.
@@ -124,6 +129,13 @@ bool SettingsAreValid(const RegionSettings& settings, const host::FrameJob& job)
     if (!JobIsSound(job)) return false;
     if (settings.average && !RangeIsValid(settings)) return false;
     return RegionsFit(settings, job.width, job.height);
+}
+
+bool MeasuresNothing(const RegionSettings& settings) {
+    return settings.kind == host::MEASURE_NOTHING ||
+           (settings.kind == host::MEASURE_WINDOWED_SSIM &&
+            (settings.region_width < WINDOWED_SSIM_MIN_SIZE ||
+             settings.region_height < WINDOWED_SSIM_MIN_SIZE));
 }
 
 RectanglePair RegionPair(const PixelYC* picture, int32_t pitch, const RegionSettings& settings) {

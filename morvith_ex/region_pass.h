@@ -44,6 +44,10 @@ bool RegionsFit(const RegionSettings& settings, int64_t width, int64_t height);
 // The checks that decide whether anything is measured or drawn at all.
 bool SettingsAreValid(const RegionSettings& settings, const host::FrameJob& job);
 
+// Kind 0, or windowed SSIM of rectangles too small for one window: the title shows the
+// display name, nothing is fetched, the outlines are drawn.
+bool MeasuresNothing(const RegionSettings& settings);
+
 // Rectangle 1 as A and rectangle 2 as B in a picture of the given row pitch.
 RectanglePair RegionPair(const PixelYC* picture, int32_t pitch, const RegionSettings& settings);
 

@@ -21,6 +21,10 @@
 // the one pmaddwd that wraps, (-32768)^2 + (-32768)^2, among them, is summed by the
 // scalar reference instead: exact for every int16, and never the host's case.
 
+#include <emmintrin.h>
+
+#include <algorithm>
+#include <cstddef>
 #include <cstdint>
 
 #include "row_kernels.h"
@@ -291,9 +295,128 @@ void MomentSumRow(const PixelYC* a, const PixelYC* b, int width, MomentSumsTripl
     }
 }
 
+// ---- Windowed SSIM ------------------------------------------------------------------
+//
+// Block sums: three vectors of a row hold V::kWords / 4 blocks of 4 samples. The four rows
+// of a block row are interleaved in pairs, so that one pmaddwd adds two rows of a word
+// position: the squares (checked as above, which bounds a position's four rows of a^2 + b^2
+// by 2^28 and a block's by 2^30), the products, and the samples (against ones). The vector
+// type then adds each block's 12 positions into its three channels (StoreBlockChannels).
+// Blocks outside the whole groups, and rows that fail the check, go through the scalar
+// reference. False when a sample left the fast path: the sums are then incomplete.
+template <typename V>
+bool AddBlockGroups(const int16_t* const rows_a[4], const int16_t* const rows_b[4],
+                    int first_group, int end_group, BlockSumRow& row) {
+    using Vector = typename V::Vector;
+    constexpr int kWords = V::kWords;
+    constexpr int kGroupBlocks = kWords / 4;
+    const Vector ones = V::Words(1);
+    Vector seen = V::Zero();
+    for (int group = first_group; group < end_group; ++group) {
+        Vector sums[4][2][3];  // [quantity][low, high][vector]
+        for (int v = 0; v < 3; ++v) {
+            const ptrdiff_t at = (static_cast<ptrdiff_t>(group) * 3 + v) * kWords;
+            Vector x[4], y[4];
+            for (int r = 0; r < 4; ++r) {
+                x[r] = V::Load(rows_a[r] + at);
+                y[r] = V::Load(rows_b[r] + at);
+            }
+            for (int half = 0; half < 2; ++half) {
+                const auto pair = [&](Vector p, Vector q) {
+                    return half == 0 ? V::InterleaveLow(p, q) : V::InterleaveHigh(p, q);
+                };
+                const Vector a01 = pair(x[0], x[1]), a23 = pair(x[2], x[3]);
+                const Vector b01 = pair(y[0], y[1]), b23 = pair(y[2], y[3]);
+                const Vector aa01 = V::MultiplyAdd(a01, a01), aa23 = V::MultiplyAdd(a23, a23);
+                const Vector bb01 = V::MultiplyAdd(b01, b01), bb23 = V::MultiplyAdd(b23, b23);
+                seen = V::Or(seen, V::Or(V::Or(aa01, aa23), V::Or(bb01, bb23)));
+                sums[BLOCK_SUM_A][half][v] = V::Add(V::MultiplyAdd(a01, ones), V::MultiplyAdd(a23, ones));
+                sums[BLOCK_SUM_B][half][v] = V::Add(V::MultiplyAdd(b01, ones), V::MultiplyAdd(b23, ones));
+                sums[BLOCK_SUM_SQUARES][half][v] = V::Add(V::Add(aa01, aa23), V::Add(bb01, bb23));
+                sums[BLOCK_SUM_PRODUCTS][half][v] =
+                    V::Add(V::MultiplyAdd(a01, b01), V::MultiplyAdd(a23, b23));
+            }
+        }
+        for (int q = 0; q < 4; ++q) {
+            V::StoreBlockChannels(sums[q][0], sums[q][1], [&](int k, __m128i channels) {
+                V::StoreAsDoubles(channels, row.sums[group * kGroupBlocks + k][q]);
+            });
+        }
+    }
+    return V::AllBelow(seen, kFastSquareBits);
+}
+
+template <typename V>
+void BlockSumsOfRow(const PixelYC* a, const PixelYC* b, int pitch, int first_block,
+                    int end_block, BlockSumRow& row) {
+    constexpr int kGroupBlocks = V::kWords / 4;
+    const int16_t* rows_a[4];
+    const int16_t* rows_b[4];
+    for (int r = 0; r < 4; ++r) {
+        rows_a[r] = reinterpret_cast<const int16_t*>(a + static_cast<ptrdiff_t>(r) * pitch);
+        rows_b[r] = reinterpret_cast<const int16_t*>(b + static_cast<ptrdiff_t>(r) * pitch);
+    }
+    const int first_group = (first_block + kGroupBlocks - 1) / kGroupBlocks;
+    const int end_group = std::max(first_group, end_block / kGroupBlocks);
+    if (!AddBlockGroups<V>(rows_a, rows_b, first_group, end_group, row)) {
+        ScalarRowKernels().block_sum_row(a, b, pitch, first_block, end_block, row);
+        return;
+    }
+    const int first_fast = first_group * kGroupBlocks, end_fast = end_group * kGroupBlocks;
+    ScalarRowKernels().block_sum_row(a, b, pitch, first_block, std::min(first_fast, end_block), row);
+    ScalarRowKernels().block_sum_row(a, b, pitch, std::max(end_fast, first_block), end_block, row);
+}
+
+// The window values with the channels across the lanes (and a fourth lane of zeros, whose
+// value is 1), so that each lane adds its channel's values left to right, as the scalar
+// reference does. The window sums are exact in any order: a window is the vertical sums of
+// its two blocks, each shared with the window beside it.
+template <typename V>
+void WindowValuesOfRow(const BlockSumRow& top, const BlockSumRow& bottom, int windows,
+                       const WindowedSsimConstants& k, ChannelTriple<double>& row_sums) {
+    using D = typename V::Doubles;
+    constexpr double kShift = 64.0 * CHROMA_FILE_OFFSET;
+    alignas(32) static constexpr double kShifts[4] = {0.0, kShift, kShift, 0.0};
+    alignas(32) double sums[4] = {row_sums.y, row_sums.cb, row_sums.cr, 0.0};
+    const D c1 = V::DoublesOf(k.c1), c2 = V::DoublesOf(k.c2);
+    const D two = V::DoublesOf(2.0), sixty_four = V::DoublesOf(64.0);
+    for (int lane = 0; lane < 4; lane += V::kDoubles) {
+        const D shift = V::LoadDoubles(kShifts + lane);
+        const auto vertical = [&](int i, int q) {
+            return V::Add(V::LoadDoubles(&top.sums[i][q][lane]),
+                          V::LoadDoubles(&bottom.sums[i][q][lane]));
+        };
+        D left[4] = {vertical(0, 0), vertical(0, 1), vertical(0, 2), vertical(0, 3)};
+        D sum = V::LoadDoubles(sums + lane);
+        for (int i = 0; i < windows; ++i) {
+            D window[4];
+            for (int q = 0; q < 4; ++q) {
+                const D right = vertical(i + 1, q);
+                window[q] = V::Add(left[q], right);
+                left[q] = right;
+            }
+            const D s1 = window[BLOCK_SUM_A], s2 = window[BLOCK_SUM_B];
+            const D vars = V::Subtract(
+                V::Subtract(V::Multiply(sixty_four, window[BLOCK_SUM_SQUARES]), V::Multiply(s1, s1)),
+                V::Multiply(s2, s2));
+            const D covar = V::Subtract(V::Multiply(sixty_four, window[BLOCK_SUM_PRODUCTS]),
+                                        V::Multiply(s1, s2));
+            const D m1 = V::Add(s1, shift), m2 = V::Add(s2, shift);
+            const D numerator = V::Multiply(V::Add(V::Multiply(V::Multiply(two, m1), m2), c1),
+                                            V::Add(V::Multiply(two, covar), c2));
+            const D denominator =
+                V::Multiply(V::Add(V::Add(V::Multiply(m1, m1), V::Multiply(m2, m2)), c1),
+                            V::Add(vars, c2));
+            sum = V::Add(sum, V::Divide(numerator, denominator));
+        }
+        V::StoreDoubles(sums + lane, sum);
+    }
+    row_sums = {sums[0], sums[1], sums[2]};
+}
+
 template <typename V>
 constexpr RowKernels SimdRowKernels(const char* name) {
-    return {name, SquaredErrorRow<V>, MomentSumRow<V>};
+    return {name, SquaredErrorRow<V>, MomentSumRow<V>, BlockSumsOfRow<V>, WindowValuesOfRow<V>};
 }
 
 }  // namespace

@@ -51,6 +51,51 @@ struct Avx2Vectors {
     static constexpr int LaneChannel(int first, int lane) {
         return (first + lane + (lane >= 4 ? 1 : 0)) % 3;
     }
+
+    // One quantity of the four blocks of a group, from the low and high interleaves of its
+    // three vectors, whose 128-bit halves hold the position quarters Q0 | Q2 and Q1 | Q3 of
+    // vector 0, Q4 | Q6 and Q5 | Q7 of vector 1, Q8 | Q10 and Q9 | Q11 of vector 2. Blocks 0
+    // and 2 (Q0-Q2, Q6-Q8) share one vector's halves, blocks 1 and 3 (Q3-Q5, Q9-Q11)
+    // another, and fold as 128-bit blocks do (vector_sse2.h), per half.
+    template <typename Store>
+    static void StoreBlockChannels(const Vector low[3], const Vector high[3], const Store& store) {
+        const Vector even[3] = {_mm256_blend_epi32(low[0], low[1], 0xF0),
+                                _mm256_blend_epi32(high[0], high[1], 0xF0),
+                                _mm256_permute2x128_si256(low[0], low[2], 0x21)};
+        const Vector odd[3] = {_mm256_permute2x128_si256(high[0], high[2], 0x21),
+                               _mm256_blend_epi32(low[1], low[2], 0xF0),
+                               _mm256_blend_epi32(high[1], high[2], 0xF0)};
+        const Vector both_even = BlockChannels(even[0], even[1], even[2]);
+        const Vector both_odd = BlockChannels(odd[0], odd[1], odd[2]);
+        store(0, _mm256_castsi256_si128(both_even));
+        store(1, _mm256_castsi256_si128(both_odd));
+        store(2, _mm256_extracti128_si256(both_even, 1));
+        store(3, _mm256_extracti128_si256(both_odd, 1));
+    }
+
+    static Vector BlockChannels(Vector first, Vector second, Vector third) {
+        const auto fold = [](Vector q) { return _mm256_add_epi32(q, _mm256_srli_si256(q, 12)); };
+        const Vector sum = _mm256_add_epi32(
+            fold(first),
+            _mm256_add_epi32(_mm256_shuffle_epi32(fold(second), _MM_SHUFFLE(3, 1, 0, 2)),
+                             _mm256_shuffle_epi32(fold(third), _MM_SHUFFLE(3, 0, 2, 1))));
+        return _mm256_and_si256(sum, _mm256_set_epi32(0, -1, -1, -1, 0, -1, -1, -1));
+    }
+
+    // Four 32-bit lanes as four doubles at out, which is 32-byte aligned.
+    static void StoreAsDoubles(__m128i lanes, double* out) {
+        _mm256_store_pd(out, _mm256_cvtepi32_pd(lanes));
+    }
+
+    using Doubles = __m256d;
+    static constexpr int kDoubles = 4;
+    static Doubles LoadDoubles(const double* values) { return _mm256_load_pd(values); }
+    static void StoreDoubles(double* values, Doubles d) { _mm256_store_pd(values, d); }
+    static Doubles DoublesOf(double value) { return _mm256_set1_pd(value); }
+    static Doubles Add(Doubles a, Doubles b) { return _mm256_add_pd(a, b); }
+    static Doubles Subtract(Doubles a, Doubles b) { return _mm256_sub_pd(a, b); }
+    static Doubles Multiply(Doubles a, Doubles b) { return _mm256_mul_pd(a, b); }
+    static Doubles Divide(Doubles a, Doubles b) { return _mm256_div_pd(a, b); }
 };
 
 }  // namespace

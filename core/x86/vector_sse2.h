@@ -48,6 +48,42 @@ struct Sse2Vectors {
     // The channel of 32-bit lane `lane` of an interleaved vector whose lane 0 holds
     // channel `first`: lane m holds word m of the block's vector.
     static constexpr int LaneChannel(int first, int lane) { return (first + lane) % 3; }
+
+    // The channel sums of one block in lanes 0 .. 2 (lane 3 is 0) from its 12 word
+    // positions in three quarters, whose channels run 0 1 2 0, 1 2 0 1 and 2 0 1 2: each
+    // adds its lane 3 into lane 0, the last two are turned to 0 1 2, and the three added.
+    static __m128i BlockChannels(__m128i first, __m128i second, __m128i third) {
+        const auto fold = [](__m128i q) { return _mm_add_epi32(q, _mm_srli_si128(q, 12)); };
+        const __m128i sum = _mm_add_epi32(
+            fold(first), _mm_add_epi32(_mm_shuffle_epi32(fold(second), _MM_SHUFFLE(3, 1, 0, 2)),
+                                       _mm_shuffle_epi32(fold(third), _MM_SHUFFLE(3, 0, 2, 1))));
+        return _mm_and_si128(sum, _mm_set_epi32(0, -1, -1, -1));
+    }
+
+    // One quantity of the two blocks of a group, from the low and high interleaves of its
+    // three vectors (position sums, each interleave four positions in order), as doubles
+    // into block[0][quantity] and block[1][quantity].
+    template <typename Store>
+    static void StoreBlockChannels(const Vector low[3], const Vector high[3], const Store& store) {
+        store(0, BlockChannels(low[0], high[0], low[1]));
+        store(1, BlockChannels(high[1], low[2], high[2]));
+    }
+
+    // Four 32-bit lanes as four doubles at out, which is 16-byte aligned.
+    static void StoreAsDoubles(__m128i lanes, double* out) {
+        _mm_store_pd(out, _mm_cvtepi32_pd(lanes));
+        _mm_store_pd(out + 2, _mm_cvtepi32_pd(_mm_unpackhi_epi64(lanes, lanes)));
+    }
+
+    using Doubles = __m128d;
+    static constexpr int kDoubles = 2;
+    static Doubles LoadDoubles(const double* values) { return _mm_load_pd(values); }
+    static void StoreDoubles(double* values, Doubles d) { _mm_store_pd(values, d); }
+    static Doubles DoublesOf(double value) { return _mm_set1_pd(value); }
+    static Doubles Add(Doubles a, Doubles b) { return _mm_add_pd(a, b); }
+    static Doubles Subtract(Doubles a, Doubles b) { return _mm_sub_pd(a, b); }
+    static Doubles Multiply(Doubles a, Doubles b) { return _mm_mul_pd(a, b); }
+    static Doubles Divide(Doubles a, Doubles b) { return _mm_div_pd(a, b); }
 };
 
 }  // namespace

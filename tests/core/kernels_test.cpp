@@ -13,6 +13,7 @@
 #include "build_team.h"
 #include "guarded_picture.h"
 #include "literal_ssim.h"
+#include "literal_windowed_ssim.h"
 #include "psnr.h"
 #include "result_line.h"
 #include "row_kernels.h"
@@ -231,6 +232,40 @@ TEST_P(FastKernels, TermsThatCancelExactlyShowZero) {
     const SsimMomentsTriple m = MeasureSsimMoments(a.first(), b.first(), 25, 25, a.pitch(), nullptr);
     EXPECT_EQ(ComposeSsimLine({SsimFromMoments(m.y), SsimFromMoments(m.cb), SsimFromMoments(m.cr)}, 0),
               "0 0 1 0[ms]");
+}
+
+// Windowed SSIM on every path, serial and threaded, to the bit: random pictures of both
+// ranges and both guard placements, and constant ones at the int16 ends and at the fast
+// path's limit, with rows that end in lone blocks, partial blocks and several pieces.
+TEST_P(FastKernels, WindowedSsimMatchesTheReference) {
+    struct Fill {
+        int low, high;
+    };
+    for (GuardPlacement placement : {GuardPlacement::After, GuardPlacement::Before}) {
+        for (const Fill fill : {Fill{-32768, 32767}, Fill{-2048, 4096}, Fill{-32768, -32768}, Fill{32767, 32767},
+                                Fill{5792, 5792}, Fill{-5793, -5793}}) {
+            for (int width : {8, 9, 15, 16, 17, 31, 33, 241, 513, 1921}) {
+                for (int height : {8, 13}) {
+                    Rectangle a(width, height, 3, placement), b(width, height, 3, placement);
+                    a.picture().FillRandom(width, fill.low, fill.high);
+                    b.picture().FillRandom(width + 1, fill.low == fill.high ? -fill.high - 1 : fill.low, fill.high);
+                    const ChannelTriple<double> reference = MeasureWindowedSsimWith(
+                        ScalarRowKernels(), a.first(), b.first(), width, height, a.pitch(), FULL_SCALE, nullptr);
+                    const std::string where = std::to_string(width) + "x" + std::to_string(height) + " fill " +
+                                              std::to_string(fill.low) + " guard " + GuardPlacementName(placement);
+                    EXPECT_EQ(reference, testing::LiteralWindowedSsim(a.first(), b.first(), width, height, a.pitch(),
+                                                                      FULL_SCALE))
+                        << where;
+                    for (RowTeam* team : {static_cast<RowTeam*>(nullptr), &testing::BuildTeam()}) {
+                        EXPECT_EQ(MeasureWindowedSsimWith(*kernels_, a.first(), b.first(), width, height, a.pitch(),
+                                                          FULL_SCALE, team),
+                                  reference)
+                            << where << (team != nullptr ? " threaded" : " serial");
+                    }
+                }
+            }
+        }
+    }
 }
 
 TEST_P(FastKernels, PinnedPathServesThePublicCalls) {

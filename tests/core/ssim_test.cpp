@@ -8,7 +8,9 @@
 
 #include "build_team.h"
 #include "guarded_picture.h"
+#include "literal_windowed_ssim.h"
 #include "result_line.h"
+#include "windowed_ssim.h"
 
 namespace morvith {
 namespace {
@@ -141,6 +143,58 @@ TEST(Ssim, ExtremeSamplesKeepExactMeans) {
     EXPECT_EQ(m.y.mean_b, -32768.0);
     EXPECT_EQ(m.cb.variance_a, 0.0);
     EXPECT_LT(SsimFromMoments(m.y), 0.0);
+}
+
+// ---- Windowed SSIM -------------------------------------------------------------------
+
+ChannelTriple<double> Windowed(const GuardedPicture& a, const GuardedPicture& b, int peak = 4096,
+                               RowTeam* team = nullptr) {
+    return MeasureWindowedSsim(a.data(), b.data(), a.width(), a.height(), a.pitch(), peak, team);
+}
+
+// Shapes with partial last blocks, more columns than one piece of blocks (1021: 255
+// blocks) and more window rows than one chunk (2189 rows: 546), each serial and threaded,
+// against the literal windows to the bit.
+TEST(WindowedSsim, IsTheLiteralDefinitionOnEveryShape) {
+    struct Shape {
+        int width, height, low, high;
+    };
+    for (const Shape shape : {Shape{8, 8, 0, 4096}, Shape{9, 11, -2048, 4096}, Shape{11, 8, -32768, 32767},
+                              Shape{33, 21, -2048, 4096}, Shape{1021, 9, -2048, 4096},
+                              Shape{1021, 10, -32768, 32767}, Shape{21, 2189, -2048, 4096}}) {
+        GuardedPicture a(shape.width, shape.height, shape.width + 3), b(shape.width, shape.height, shape.width + 3);
+        a.FillRandom(41, shape.low, shape.high);
+        b.FillRandom(42, shape.low, shape.high);
+        for (int peak : {4096, 4095}) {
+            const ChannelTriple<double> literal =
+                testing::LiteralWindowedSsim(a.data(), b.data(), shape.width, shape.height, a.pitch(), peak);
+            const std::string where = std::to_string(shape.width) + "x" + std::to_string(shape.height) + " peak " +
+                                      std::to_string(peak);
+            EXPECT_EQ(Windowed(a, b, peak), literal) << where;
+            EXPECT_EQ(Windowed(a, b, peak, &testing::BuildTeam()), literal) << where << " threaded";
+        }
+    }
+}
+
+TEST(WindowedSsim, ClosedForms) {
+    GuardedPicture a(19, 14, 21), b(19, 14, 21);
+    a.FillRandom(5, -32768, 32767);
+    b.FillRandom(5, -32768, 32767);
+    EXPECT_EQ(Windowed(a, b), (ChannelTriple<double>{1.0, 1.0, 1.0}));
+
+    // Flat chroma 10 apart enters as a file holds it, 2048 and 2058: only the mean term is
+    // left, 1 - 10^2 64^2 / (S1^2 + S2^2 + C1). Signed, it would be about 0.21.
+    a.Fill({1000, 0, -5});
+    b.Fill({1000, 10, -5});
+    const double s1 = 64.0 * 2048, s2 = 64.0 * 2058, c1 = 0.0001 * 4096.0 * 4096.0 * 64;
+    const ChannelTriple<double> flat = Windowed(a, b);
+    EXPECT_NEAR(flat.cb, (2 * s1 * s2 + c1) / (s1 * s1 + s2 * s2 + c1), 1e-15);
+    EXPECT_EQ(std::string(FormatMeasure(flat.cb)), "0.999988");
+    EXPECT_EQ(flat.cr, 1.0);
+
+    // Below 8 samples across or down there is no window, and nothing is read.
+    EXPECT_EQ(MeasureWindowedSsim(nullptr, nullptr, 7, 30, 30, 4096, nullptr), ChannelTriple<double>{});
+    EXPECT_EQ(MeasureWindowedSsim(nullptr, nullptr, 30, 7, 30, 4096, nullptr), ChannelTriple<double>{});
 }
 
 }  // namespace

@@ -148,7 +148,9 @@ struct Case {
     std::unique_ptr<Rectangle> a;
     std::unique_ptr<Rectangle> b;
 
-    MORVITH_FUZZ_HARNESS static Case Decode(const uint8_t* data, size_t size) {
+    // Tall: 4 to 35 rows, for the windowed passes, whose windows span 8 rows and whose
+    // shares of a team take window rows; the top bits of the pitch byte add 0 to 3 rows.
+    MORVITH_FUZZ_HARNESS static Case Decode(const uint8_t* data, size_t size, bool tall = false) {
         ByteCursor header(data, size);
         Case c;
         c.width = 1 + header.NextWord() % kMaxWidth;
@@ -158,7 +160,9 @@ struct Case {
         c.team_size = 2 + (shape >> 5 & 1);
         c.workers_refused = (shape & 0x40) != 0;
         c.threaded = (shape & 0x80) != 0;
-        c.pitch = c.width + header.Next() % (kMaxPitchExtra + 1);
+        const uint8_t pitch = header.Next();
+        c.pitch = c.width + pitch % (kMaxPitchExtra + 1);
+        if (tall) c.height = 4 * c.height + (pitch >> 5 & 3);
         const uint8_t offsets = header.Next();
         c.offset_a = offsets & kMaxStartOffset;
         c.offset_b = offsets >> 4;

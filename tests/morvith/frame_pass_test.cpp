@@ -53,12 +53,12 @@ TEST_F(MorvithFramePass, KindZeroShowsTheDisplayNameAndAsksForNothing) {
 
 TEST_F(MorvithFramePass, DoesNothingWhileSavingOrForAnUnknownKind) {
     host_.SetSavingOutput(true);
-    for (int32_t kind : {0, 1, 2}) {
+    for (int32_t kind : {0, 1, 2, 3}) {
         ExpectUntouched(Run(kind, 1));
         host_.ClearLog();
     }
     host_.SetSavingOutput(false);
-    for (int32_t kind : {3, -1, INT_MIN, INT_MAX}) {
+    for (int32_t kind : {4, -1, INT_MIN, INT_MAX}) {
         ExpectUntouched(Run(kind, 1));
         host_.ClearLog();
     }
@@ -71,6 +71,20 @@ TEST_F(MorvithFramePass, ReadingsFollowTheClosedForms) {
     EXPECT_EQ(Measure(1, -1, 1), "48.1648dB 36.1236dB -6.0206dB ");
     EXPECT_EQ(Measure(1, 0), InfinitePsnrLine());
     EXPECT_EQ(Measure(2, 0), "1 1 1 ");
+    // Windowed, the same mean term over every window, with chroma as files hold it (+2048).
+    EXPECT_EQ(Measure(3, 1), "0.999874 0.999527 0.384616 ");
+    EXPECT_EQ(Measure(3, 0), "1 1 1 ");
+}
+
+TEST_F(MorvithFramePass, WindowedSsimOfAPictureBelowOneWindowAsksForNothing) {
+    for (const auto& [width, height] : {std::pair{7, 48}, std::pair{64, 7}}) {
+        host_.SetClip(MakeClip({Constant(width, height, 1000, 0, 0), Constant(width, height, 1016, 64, 8192)}, 80,
+                               48));
+        host_.ClearLog();
+        EXPECT_EQ(Run(3, 1).title, "Morvith");
+        EXPECT_EQ(ServiceOrder(host_), std::vector<Service>{Service::IsSavingOutput});
+        EXPECT_TRUE(host_.message_boxes().empty());
+    }
 }
 
 TEST_F(MorvithFramePass, ParallelPsnrEqualsSerial) {

@@ -76,7 +76,7 @@ TEST_F(MorvithRegistration, HoldsEveryValueTheHostReads) {
     EXPECT_STREQ(r.slider_names[1], cp932::FRAME_OFFSET);
     EXPECT_EQ(std::vector<int32_t>(r.slider_defaults, r.slider_defaults + 2), (std::vector<int32_t>{0, 0}));
     EXPECT_EQ(std::vector<int32_t>(r.slider_minima, r.slider_minima + 2), (std::vector<int32_t>{0, -60}));
-    EXPECT_EQ(std::vector<int32_t>(r.slider_maxima, r.slider_maxima + 2), (std::vector<int32_t>{2, 60}));
+    EXPECT_EQ(std::vector<int32_t>(r.slider_maxima, r.slider_maxima + 2), (std::vector<int32_t>{3, 60}));
 
     ASSERT_EQ(r.checkbox_count, 2);
     EXPECT_STREQ(r.checkbox_names[0], cp932::MULTITHREAD);

@@ -23,11 +23,13 @@
 #include <tuple>
 
 #include "literal_ssim.h"
+#include "literal_windowed_ssim.h"
 #include "morvith_host.h"
 #include "psnr.h"
 #include "result_line.h"
 #include "ssim.h"
 #include "sweep_plan.h"
+#include "windowed_ssim.h"
 
 namespace morvith::testing {
 namespace {
@@ -334,13 +336,15 @@ Case MakeCase(uint32_t seed, ReferenceShelf& shelf) {
     c.seed = seed;
     // Now and then rows long enough for the fast kernels' stretches and flushes.
     const bool wide = random.Between(0, 39) == 0;
+    const int kind = random.Between(0, 99);
+    c.kind = kind < 33 ? 1 : kind < 60 ? 2 : kind < 88 ? 3 : kind < 94 ? 0 : OddValue(random);
+    // Windows span 8 rows: windowed SSIM gets taller pictures, wide ones among them.
+    const int tallest = c.kind == 3 ? 20 : 12;
     c.width = wide ? random.Between(41, 480) : random.Between(1, 40);
-    c.height = wide ? random.Between(1, 3) : random.Between(1, 12);
+    c.height = wide ? random.Between(1, c.kind == 3 ? 9 : 3) : random.Between(1, tallest);
     c.pitch = c.width + (random.Between(0, 9) == 0 ? 0 : random.Between(1, 8));
     c.buffer_height = c.height + random.Between(0, 3);
 
-    const int kind = random.Between(0, 99);
-    c.kind = kind < 44 ? 1 : kind < 88 ? 2 : kind < 94 ? 0 : OddValue(random);
     const int multithread = random.Between(0, 99);
     c.multithread = multithread < 45 ? 0 : multithread < 85 ? 1 : OddValue(random);
     const int load_file = random.Between(0, 99);
@@ -394,11 +398,11 @@ std::string Describe(const Case& c) {
 // ---------------------------------------------------------------------------------------
 // The oracle
 
-enum class TitleAfter { Unchanged, DisplayName, PsnrLine, SsimLine };
+enum class TitleAfter { Unchanged, DisplayName, PsnrLine, SsimLine, WindowedSsimLine };
 
 struct Expectation {
     TitleAfter title = TitleAfter::Unchanged;
-    std::string psnr_line;                  // without the milliseconds
+    std::string exact_values;               // PSNR or windowed SSIM, before the milliseconds
     SsimOracleTriple ssim;
     const char* box = nullptr;              // the one warning box's text, or none
     std::vector<Service> services;
@@ -424,7 +428,11 @@ Expectation Expect(const Case& c) {
         e.title = TitleAfter::DisplayName;
         return e;
     }
-    if (c.kind != 1 && c.kind != 2) return e;
+    if (c.kind != 1 && c.kind != 2 && c.kind != 3) return e;
+    if (c.kind == 3 && (c.job_width < WINDOWED_SSIM_MIN_SIZE || c.job_height < WINDOWED_SSIM_MIN_SIZE)) {
+        e.title = TitleAfter::DisplayName;
+        return e;
+    }
     const bool file_mode = c.load_file != 0;
     if (c.shape != JobShape::Sound && !(c.shape == JobShape::NoSparePicture && !file_mode)) return e;
 
@@ -459,10 +467,15 @@ Expectation Expect(const Case& c) {
         const SquaredErrorTriple sse =
             SumSquaredErrorReference(a.data(), b.data(), c.width, c.height, c.width, nullptr);
         const std::string line(ComposePsnrLine(ReadPsnr(sse, c.width * c.height, 1, PsnrForm::LogSum), 0.0));
-        e.psnr_line = line.substr(0, line.size() - std::strlen("0[ms]"));
-    } else {
+        e.exact_values = line.substr(0, line.size() - std::strlen("0[ms]"));
+    } else if (c.kind == 2) {
         e.title = TitleAfter::SsimLine;
         e.ssim = OracleSsim(a.data(), b.data(), c.width, c.height, c.width);
+    } else {
+        e.title = TitleAfter::WindowedSsimLine;
+        const std::string line(ComposeSsimLine(
+            LiteralWindowedSsim(a.data(), b.data(), c.width, c.height, c.width, FULL_SCALE), 0.0));
+        e.exact_values = line.substr(0, line.size() - std::strlen("0[ms]"));
     }
     return e;
 }
@@ -532,7 +545,7 @@ bool FetchedFrameIntact(const PixelYC* fetched, const Picture& frame, int pitch)
 }
 
 struct Tally {
-    int psnr = 0, ssim = 0, display_name = 0, left_alone = 0, frame_boxes = 0, image_boxes = 0, odd_jobs = 0,
+    int psnr = 0, ssim = 0, windowed_ssim = 0, display_name = 0, left_alone = 0, frame_boxes = 0, image_boxes = 0, odd_jobs = 0,
         dialogs = 0;
 };
 
@@ -700,7 +713,8 @@ private:
                 if (title != "Morvith") wrong("Morvith");
                 return;
             case TitleAfter::PsnrLine:
-                if (BeforeMilliseconds(title) != e.psnr_line) wrong(e.psnr_line + "<ms>[ms]");
+            case TitleAfter::WindowedSsimLine:
+                if (BeforeMilliseconds(title) != e.exact_values) wrong(e.exact_values + "<ms>[ms]");
                 return;
             case TitleAfter::SsimLine: {
                 const std::optional<std::string> line = BeforeMilliseconds(title);
@@ -717,6 +731,7 @@ private:
         switch (e.title) {
             case TitleAfter::PsnrLine: ++tally.psnr; break;
             case TitleAfter::SsimLine: ++tally.ssim; break;
+            case TitleAfter::WindowedSsimLine: ++tally.windowed_ssim; break;
             case TitleAfter::DisplayName: ++tally.display_name; break;
             case TitleAfter::Unchanged: ++tally.left_alone; break;
         }
@@ -741,16 +756,17 @@ TEST_P(MorvithSweep, WhatTheUserSeesMatchesTheReference) {
         return failure.empty() ? failure : Describe(c) + ": " + failure;
     });
     const double seconds = std::chrono::duration<double>(std::chrono::steady_clock::now() - start).count();
-    std::printf("%d cases in %.2f s (%.0f cases/s), %s placement: PSNR %d, SSIM %d, display name %d, left alone %d, "
-                "frame boxes %d, image boxes %d, odd jobs %d, dialogs %d\n",
+    std::printf("%d cases in %.2f s (%.0f cases/s), %s placement: PSNR %d, SSIM %d, windowed SSIM %d, display name "
+                "%d, left alone %d, frame boxes %d, image boxes %d, odd jobs %d, dialogs %d\n",
                 count, seconds, count / seconds, GuardPlacementName(DefaultGuardPlacement()), tally.psnr, tally.ssim,
-                tally.display_name, tally.left_alone, tally.frame_boxes, tally.image_boxes, tally.odd_jobs,
+                tally.windowed_ssim, tally.display_name, tally.left_alone, tally.frame_boxes, tally.image_boxes, tally.odd_jobs,
                 tally.dialogs);
     // A sweep is worth its time only if every path ran; small sweeps (a rerun) are exempt.
     if (count >= 2000) {
         const int minimum = count / 200;
         EXPECT_GT(tally.psnr, minimum * 20);
         EXPECT_GT(tally.ssim, minimum * 20);
+        EXPECT_GT(tally.windowed_ssim, minimum * 10);
         EXPECT_GT(tally.display_name, minimum);
         EXPECT_GT(tally.left_alone, minimum);
         EXPECT_GT(tally.frame_boxes, minimum);

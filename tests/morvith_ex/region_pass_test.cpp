@@ -170,7 +170,18 @@ TEST_F(ExRegionPass, WhatToMeasureDecidesTheTitleWhileTheOutlinesAreDrawnRegardl
     EXPECT_EQ(result.title, DISPLAY_NAME);
     EXPECT_TRUE(SamePicture(WithOutlines(picture_, nothing), result.work_after));
 
-    for (const int32_t kind : {3, -1, INT_MAX, INT_MIN}) {
+    // Windowed SSIM of rectangles below 8 x 8 measures nothing either, in range mode too.
+    for (const int32_t average : {0, 1}) {
+        Controls too_small = nothing;
+        too_small.kind = 3;
+        too_small.average = average;
+        result = Run(too_small);
+        EXPECT_EQ(result.title, DISPLAY_NAME);
+        EXPECT_TRUE(SamePicture(WithOutlines(picture_, too_small), result.work_after));
+        EXPECT_TRUE(host_.CallsOf(standin::Service::ReserveFrameCache).empty());
+    }
+
+    for (const int32_t kind : {4, -1, INT_MAX, INT_MIN}) {
         for (const int32_t average : {0, 1}) {
             SCOPED_TRACE(::testing::Message() << "kind " << kind << ", average " << average);
             Controls unknown = nothing;

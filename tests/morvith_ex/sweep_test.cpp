@@ -2,6 +2,7 @@
 // reference and compared with everything the user sees: the titles, the message boxes,
 // every sample of every picture, the job's words and the registration.
 
+#include <algorithm>
 #include <climits>
 #include <cmath>
 #include <cstdlib>
@@ -14,10 +15,12 @@
 #include "ex_harness.h"
 #include "guarded_picture.h"
 #include "literal_ssim.h"
+#include "literal_windowed_ssim.h"
 #include "psnr.h"
 #include "result_line.h"
 #include "ssim.h"
 #include "sweep_plan.h"
+#include "windowed_ssim.h"
 
 namespace morvith::ex_test {
 namespace {
@@ -114,9 +117,11 @@ void ChooseControls(TestRandom& random, SweepCase& sweep_case) {
     const int width = current.width;
     const int height = current.height;
     Controls& c = sweep_case.controls;
-    c.kind = random.Between(0, 12) == 0 ? Coordinate(random, 3) : random.Between(0, 2);
+    // Kinds 1 to 3 twice as often as 0; windowed SSIM mostly on rectangles of a window or more.
+    c.kind = random.Between(0, 12) == 0 ? Coordinate(random, 4) : (random.Between(0, 6) + 1) / 2;
     const auto size = [&](int extent) {
-        return random.Between(0, 7) != 0 ? random.Between(1, extent) : Coordinate(random, extent);
+        const int smallest = c.kind == 3 && random.Between(0, 3) != 0 ? std::min(8, extent) : 1;
+        return random.Between(0, 7) != 0 ? random.Between(smallest, extent) : Coordinate(random, extent);
     };
     c.region_width = size(width);
     c.region_height = size(height);
@@ -178,12 +183,12 @@ bool RangeIsSound(const Controls& c) {
            int64_t{c.range_end} - c.range_start + 1 <= INT32_MAX;
 }
 
-enum class Title { DisplayName, Unchanged, Progress, PsnrLine, SsimLine };
+enum class Title { DisplayName, Unchanged, Progress, PsnrLine, SsimLine, WindowedSsimLine };
 
 struct Outcome {
     std::vector<std::string> titles;  // every title set during the call; a line as its values
     Title title = Title::Unchanged;
-    std::string psnr_values;          // "60.206dB ∞dB ∞dB "
+    std::string exact_values;         // PSNR's "60.206dB ∞dB ∞dB ", or windowed SSIM's
     testing::SsimOracleTriple ssim;   // for an SSIM line
     bool reserves = false;            // ReserveFrameCache, then the fetches
     std::vector<int32_t> fetches;     // frame numbers, in order
@@ -201,6 +206,11 @@ testing::SsimOracleTriple SsimOf(const RectanglePair& pair) {
     return testing::OracleSsim(pair.first_a, pair.first_b, pair.width, pair.height, pair.pitch);
 }
 
+ChannelTriple<double> WindowedSsimOf(const RectanglePair& pair) {
+    return testing::LiteralWindowedSsim(pair.first_a, pair.first_b, pair.width, pair.height, pair.pitch,
+                                        FULL_SCALE);
+}
+
 std::string ValuesOf(std::string_view line) { return std::string(line.substr(0, line.rfind(' ') + 1)); }
 
 void ExpectMeasurement(const SweepCase& sweep_case, Outcome& outcome) {
@@ -211,7 +221,9 @@ void ExpectMeasurement(const SweepCase& sweep_case, Outcome& outcome) {
         if (c.kind == 1) {
             const SquaredErrorTriple sse = SumSquaredErrorReference(pair.first_a, pair.first_b, pair.width,
                                                                     pair.height, pair.pitch, nullptr);
-            outcome.psnr_values = ValuesOf(ComposePsnrLine(ReadPsnr(sse, samples, 1, PsnrForm::Quotient), 0));
+            outcome.exact_values = ValuesOf(ComposePsnrLine(ReadPsnr(sse, samples, 1, PsnrForm::Quotient), 0));
+        } else if (c.kind == 3) {
+            outcome.exact_values = ValuesOf(ComposeSsimLine(WindowedSsimOf(pair), 0));
         } else {
             outcome.ssim = SsimOf(pair);
         }
@@ -221,6 +233,7 @@ void ExpectMeasurement(const SweepCase& sweep_case, Outcome& outcome) {
     PooledSquaredErrorTriple pool;
     testing::SsimOracleMean ssim_mean;
     double worst_y = 0;
+    ChannelTriple<double> windowed_sums;
     const int32_t frame_count = c.range_end - c.range_start + 1;
     for (int32_t n = c.range_start; n <= c.range_end; ++n) {
         outcome.fetches.push_back(n);
@@ -238,6 +251,12 @@ void ExpectMeasurement(const SweepCase& sweep_case, Outcome& outcome) {
             AddToPool(pool, sse);
             const PsnrReading alone = ReadPsnr(sse, samples, 1, PsnrForm::Quotient).y;
             y = alone.infinite ? HUGE_VAL : alone.decibels;
+        } else if (c.kind == 3) {
+            const ChannelTriple<double> values = WindowedSsimOf(pair);
+            windowed_sums.y += values.y;
+            windowed_sums.cb += values.cb;
+            windowed_sums.cr += values.cr;
+            y = values.y;
         } else {
             const testing::SsimOracleTriple alone = SsimOf(pair);
             ssim_mean.Add(alone);
@@ -246,8 +265,12 @@ void ExpectMeasurement(const SweepCase& sweep_case, Outcome& outcome) {
         if (outcome.worst_frame < 0 || y < worst_y) outcome.worst_frame = n, worst_y = y;
     }
     if (c.kind == 1) {
-        outcome.psnr_values =
+        outcome.exact_values =
             ValuesOf(ComposePsnrLine(ReadPsnr(pool, samples, frame_count, PsnrForm::LogSum), 0));
+    } else if (c.kind == 3) {
+        const double frames = frame_count;
+        outcome.exact_values = ValuesOf(ComposeSsimLine(
+            {windowed_sums.y / frames, windowed_sums.cb / frames, windowed_sums.cr / frames}, 0));
     } else {
         outcome.ssim = ssim_mean.Mean();
     }
@@ -264,12 +287,13 @@ Outcome Expect(const SweepCase& sweep_case) {
         return outcome;
     }
     outcome.outlines = c.outline != 0;
-    if (c.kind == 0) {
+    const bool below_one_window = c.region_width < WINDOWED_SSIM_MIN_SIZE || c.region_height < WINDOWED_SSIM_MIN_SIZE;
+    if (c.kind == 0 || (c.kind == 3 && below_one_window)) {
         outcome.title = Title::DisplayName;
         outcome.titles = {DISPLAY_NAME};
         return outcome;
     }
-    if (c.kind != 1 && c.kind != 2) return outcome;
+    if (c.kind != 1 && c.kind != 2 && c.kind != 3) return outcome;
     ExpectMeasurement(sweep_case, outcome);
     // Further progress titles may come between the first and the last (about ten a second).
     const auto progress = [&](size_t measured) {
@@ -284,13 +308,14 @@ Outcome Expect(const SweepCase& sweep_case) {
         outcome.outlines = false;
         return outcome;
     }
-    outcome.title = c.kind == 1 ? Title::PsnrLine : Title::SsimLine;
+    outcome.title = c.kind == 1 ? Title::PsnrLine : c.kind == 2 ? Title::SsimLine : Title::WindowedSsimLine;
     outcome.titles.push_back("<line>");
     return outcome;
 }
 
 ::testing::AssertionResult IsLine(const std::string& title, const Outcome& outcome) {
-    if (outcome.title == Title::PsnrLine) return IsResultLine(title, outcome.psnr_values);
+    if (outcome.title == Title::PsnrLine || outcome.title == Title::WindowedSsimLine)
+        return IsResultLine(title, outcome.exact_values);
     if (!IsResultLine(title, "")) return IsResultLine(title, "");
     const std::string why = testing::CheckShownSsimValues(outcome.ssim, ValuesOf(title));
     if (!why.empty())
@@ -303,7 +328,7 @@ Outcome Expect(const SweepCase& sweep_case) {
 // One case against the plug-in
 
 struct Tally {
-    int refused = 0, nothing = 0, measured = 0, ranges = 0, frame_errors = 0, outlined = 0, moves = 0;
+    int refused = 0, nothing = 0, measured = 0, windowed = 0, ranges = 0, frame_errors = 0, outlined = 0, moves = 0;
 };
 
 #define SWEEP_CHECK(condition, what)                                                      \
@@ -344,7 +369,8 @@ struct Tally {
         SWEEP_CHECK(result.title == outcome.titles.back(), "title \"" << result.title << "\", expected the progress text");
         break;
     case Title::PsnrLine:
-    case Title::SsimLine: SWEEP_CHECK_RESULT(IsLine(result.title, outcome)); break;
+    case Title::SsimLine:
+    case Title::WindowedSsimLine: SWEEP_CHECK_RESULT(IsLine(result.title, outcome)); break;
     }
     // A range may show further progress between its first title and its last, each with the
     // frames measured when it was set.
@@ -425,10 +451,12 @@ struct Tally {
 
     if (outcome.refused)
         ++tally.refused;
-    else if (outcome.title == Title::PsnrLine || outcome.title == Title::SsimLine)
+    else if (outcome.title == Title::PsnrLine || outcome.title == Title::SsimLine ||
+             outcome.title == Title::WindowedSsimLine)
         ++tally.measured;
     else
         ++tally.nothing;
+    if (outcome.title == Title::WindowedSsimLine) ++tally.windowed;
     if (outcome.reserves) ++tally.ranges;
     if (outcome.frame_error) ++tally.frame_errors;
     if (outcome.outlines) ++tally.outlined;
@@ -451,15 +479,16 @@ TEST_P(ExSweep, RandomCasesShowWhatTheReferenceComputes) {
         const ::testing::AssertionResult result = RunCase(host, titles, seed, tally);
         return result ? std::string() : Describe(MakeCase(seed)) + ": " + result.message();
     });
-    std::printf("%d cases: %d refused, %d measuring nothing, %d measured, %d ranges, %d frame errors, %d outlined, "
-                "%d moves to the worst frame\n",
-                count, tally.refused, tally.nothing, tally.measured, tally.ranges, tally.frame_errors, tally.outlined,
-                tally.moves);
+    std::printf("%d cases: %d refused, %d measuring nothing, %d measured (%d windowed SSIM), %d ranges, %d frame "
+                "errors, %d outlined, %d moves to the worst frame\n",
+                count, tally.refused, tally.nothing, tally.measured, tally.windowed, tally.ranges, tally.frame_errors,
+                tally.outlined, tally.moves);
     if (count < 1000 || HasFailure()) return;
     // Worth its time only if every path ran many times.
     const double cases = count;
     EXPECT_GT(tally.refused / cases, 0.2);
     EXPECT_GT(tally.measured / cases, 0.3);
+    EXPECT_GT(tally.windowed / cases, 0.02);
     EXPECT_GT(tally.ranges / cases, 0.1);
     EXPECT_GT(tally.frame_errors / cases, 0.02);
     EXPECT_GT(tally.outlined / cases, 0.3);
