@@ -6,9 +6,9 @@
 namespace morvith {
 namespace {
 
-// Room for "-123.456" in the scale's font on the left, a line of frame numbers below and a
+// Room for "47.0811" in the scale's font on the left, a line of frame numbers below and a
 // line for the worst frame's label above.
-constexpr int32_t SCALE_WIDTH = 44;
+constexpr int32_t SCALE_WIDTH = 54;
 constexpr int32_t RIGHT_MARGIN = 8;
 constexpr int32_t LABEL_HEIGHT = 16;
 constexpr int32_t FRAME_NUMBERS_HEIGHT = 16;

@@ -205,8 +205,8 @@ MORVITH_HOST_CALLBACK LRESULT CALLBACK GraphWindowProc(HWND window, UINT message
 
 }  // namespace
 
-const char NO_REPORT_TEXT[] = "範囲を測定すると、ここにフレームごとの値が表示されます。";
-const char NO_FRAMES_TEXT[] = "この範囲にはフレームごとの値がありません。";
+const char NO_REPORT_TEXT[] = "範囲を測定するとグラフが表示されます。";
+const char NO_FRAMES_TEXT[] = "フレームごとの値がありません。";
 
 void CreateReportGraph(HWND settings_window, HINSTANCE instance) {
     if (!class_registered) {
