@@ -5,7 +5,7 @@ if(TARGET morvith AND TARGET morvith_ex)
     set(release_dir ${CMAKE_BINARY_DIR}/release/morvith-${PROJECT_VERSION})
     set(release_zip ${PROJECT_SOURCE_DIR}/dist/morvith-${PROJECT_VERSION}.zip)
     set(docs ${PROJECT_SOURCE_DIR}/docs)
-    set(guide_pictures morvith-window.png morvith_ex-window.png morvith_ex-preview.png)
+    set(guide_pictures morvith-window.png morvith_ex-window.png morvith_ex-preview.png morvith_ex-graph.png)
 
     # Notepad of Windows 7 shows UTF-8 only with a byte-order mark (the source has it) and
     # breaks lines only at CR LF.

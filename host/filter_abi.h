@@ -109,6 +109,9 @@ static_assert(sizeof(FrameJob) == 64);
 
 inline constexpr uint32_t FILTER_FLAG_HAS_INFO = 0x00040000;
 inline constexpr uint32_t FILTER_FLAG_HAS_WINDOW = 0x00004000;
+// OR'd into window_width and window_height (with FILTER_FLAG_HAS_WINDOW): the number is
+// added to the settings window's standard size rather than being its whole size.
+inline constexpr int32_t WINDOW_SIZE_ADDED = 0x30000000;
 // An entry named with display_name under the host's File > Export; choosing it sends
 // EXPORT_MESSAGE. The host shows no dialog of its own.
 inline constexpr uint32_t FILTER_FLAG_EXPORT = 0x20000000;

@@ -2,6 +2,8 @@
 
 #include <cstdlib>
 
+#include "report_graph.h"
+
 namespace morvith::ex {
 namespace {
 
@@ -39,6 +41,7 @@ void KeepReport(const RegionSettings& settings, const ResultLine& line, FrameVal
     const int32_t worst = WorstFrameIndex(frames, report.frame_count);
     report.worst_frame = worst < 0 ? NO_FRAME : settings.range_start + worst;
     report_kept = true;
+    RedrawReportGraph();
 }
 
 const RangeReport* LastReport() { return report_kept ? &report : nullptr; }

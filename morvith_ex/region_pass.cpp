@@ -5,6 +5,7 @@
 
 #include "measure_line.h"
 #include "range_report.h"
+#include "report_graph.h"
 #include "windowed_ssim.h"
 
 namespace morvith::ex {
@@ -72,6 +73,7 @@ int32_t RunRegionPass(host::FilterRegistration& registration, const host::FrameJ
         host::SetTitle(registration, DISPLAY_NAME);
         return 1;
     }
+    ShowFrameOnGraph(job.frame_index);
     const RegionSettings settings = ReadRegionSettings(registration);
     if (!SettingsAreValid(settings, job)) {
         host::SetTitle(registration, DISPLAY_NAME);

@@ -1,5 +1,6 @@
 #include "region_pass.h"
 #include "report_commands.h"
+#include "report_graph.h"
 #include "registration.h"
 
 namespace morvith::ex {
@@ -25,9 +26,10 @@ namespace morvith::host {
 
 constinit FilterRegistration filter_registration = MakeRegistration(
     {
-        .feature_flags = FILTER_FLAG_HAS_INFO | FILTER_FLAG_EXPORT,
-        .window_width = 0,
-        .window_height = 0,
+        .feature_flags = FILTER_FLAG_HAS_INFO | FILTER_FLAG_HAS_WINDOW | FILTER_FLAG_EXPORT,
+        // The host lays out its controls in its standard size; the graph goes below them.
+        .window_width = WINDOW_SIZE_ADDED,  // nothing added to the width
+        .window_height = WINDOW_SIZE_ADDED | ex::REPORT_GRAPH_HEIGHT,
         .display_name = ex::DISPLAY_NAME,
         .info_text = ex::INFO_TEXT,
         .process_callback = ex::ProcessFrame,

@@ -1,12 +1,14 @@
 #include "report_commands.h"
 
 #include "range_report.h"
+#include "report_graph.h"
 
 namespace morvith::ex {
 namespace {
 
-// The render that follows shows the report's line: moving there measures nothing again.
-int32_t MoveToWorstFrame(host::FilterRegistration& registration, void* edit_handle) {
+// The render that follows shows the report's line: moving to one of its frames measures
+// nothing again.
+int32_t MoveToReportFrame(host::FilterRegistration& registration, void* edit_handle, int32_t frame) {
     const host::HostServices& services = *registration.services;
     if (services.IsEditing == nullptr || services.FrameCount == nullptr ||
         services.MoveToFrame == nullptr) {
@@ -16,11 +18,16 @@ int32_t MoveToWorstFrame(host::FilterRegistration& registration, void* edit_hand
         return 0;
     }
     const RangeReport* report = LastReport();
-    if (report == nullptr || !report->HasFrames()) return 0;
+    if (report == nullptr || !report->HasFrames() || frame < 0) return 0;
     // A report of a longer edit than the one now open names no frame of it.
-    if (report->worst_frame >= services.FrameCount(edit_handle)) return 0;
-    ExpectRenderOfReportAt(services.MoveToFrame(edit_handle, report->worst_frame));
+    if (frame >= services.FrameCount(edit_handle)) return 0;
+    ExpectRenderOfReportAt(services.MoveToFrame(edit_handle, frame));
     return 1;
+}
+
+int32_t MoveToWorstFrame(host::FilterRegistration& registration, void* edit_handle) {
+    const RangeReport* report = LastReport();
+    return report == nullptr ? 0 : MoveToReportFrame(registration, edit_handle, report->worst_frame);
 }
 
 }  // namespace
@@ -40,10 +47,18 @@ MORVITH_HOST_CALLBACK int32_t HandleWindowMessage(HWND window, UINT message, WPA
                 services.AddMenuItem(registration, WORST_FRAME_ITEM, window, WORST_FRAME_MENU_ID,
                                      0, 0);
             }
+            CreateReportGraph(window, registration->instance);
             return 0;
         case host::WINDOW_TEARDOWN_MESSAGE:
+            DestroyReportGraph(registration->instance);
             DiscardReport();
             return 0;
+        case WM_SIZE:
+            AlignReportGraph(window);
+            return 0;
+        case WM_COMMAND:
+            if (LOWORD(wparam) != REPORT_GRAPH_ID) return 0;
+            return MoveToReportFrame(*registration, edit_handle, TakeClickedFrame());
         case host::MENU_COMMAND_MESSAGE:
             if (wparam != WORST_FRAME_MENU_ID) return 0;
             return MoveToWorstFrame(*registration, edit_handle);

@@ -53,6 +53,11 @@ if [ -f "$morvith_ex" ]; then
         --check 0=1 --frames 0-0 --titles --menu 1 --export "$PWD/build/win32/run/report.csv"
     standin "$morvith_ex" --clip side-by-side --slider 0=2 --slider 2=360 --slider 7=0 --slider 8=9 \
         --check 0=1 --frames 0-0
+    echo "== morvith_ex.auf: the report of frames 0-59 as a graph in the settings window, after"
+    echo "   Edit > the worst frame =="
+    standin "$morvith_ex" --clip side-by-side --length 60 --slider 0=1 --slider 2=360 --slider 7=0 \
+        --slider 8=59 --check 0=1 --frames 0-0 --menu 1 --scale 2 \
+        --screenshot "$PWD/build/win32/run/morvith_ex-graph.png"
 else
     echo "(morvith_ex.auf is not built yet)"
 fi

@@ -38,3 +38,7 @@ standin build/win32/morvith_ex/morvith_ex.auf --clip side-by-side --slider 0=2 -
     --frames 0-0 --scale 2 --screenshot "$PWD/docs/morvith_ex-window.png"
 standin build/win32/morvith_ex/morvith_ex.auf --clip side-by-side --slider 0=2 --slider 1=600 --slider 2=320 \
     --slider 3=20 --slider 4=20 --slider 5=660 --slider 6=20 --frames 0-0 --preview "$PWD/docs/morvith_ex-preview.png"
+# morvith_ex's report of 60 frames as its graph, after the move to the worst frame.
+standin build/win32/morvith_ex/morvith_ex.auf --clip side-by-side --length 60 --slider 0=1 --slider 2=360 \
+    --slider 7=0 --slider 8=59 --check 0=1 --frames 0-0 --menu 1 --scale 2 \
+    --screenshot "$PWD/docs/morvith_ex-graph.png"

@@ -51,6 +51,10 @@ HWND Child(HWND parent, const char* class_name, const std::string& text, DWORD s
 
 }  // namespace
 
+int StandardClientHeight(const FilterRegistration& r) {
+    return TOP_MARGIN + r.slider_count * ROW_HEIGHT + r.checkbox_count * CHECKBOX_ROW_HEIGHT + TOP_MARGIN;
+}
+
 void StandInHost::ShowHostControls() {
     const FilterRegistration& r = *state_->registration;
     const HWND window = state_->window;
@@ -86,14 +90,6 @@ void StandInHost::ShowHostControls() {
     SetWindowLongA(window, GWL_STYLE, GetWindowLongA(window, GWL_STYLE) & ~WS_SYSMENU);
     SetWindowPos(window, nullptr, 0, 0, 0, 0, SWP_NOMOVE | SWP_NOSIZE | SWP_NOZORDER | SWP_FRAMECHANGED);
 
-    // A window whose size the plug-in leaves to the host grows to hold the host's rows.
-    if (r.window_height == 0) {
-        RECT frame;
-        GetWindowRect(window, &frame);
-        const int decoration = (frame.bottom - frame.top) - (client.bottom - client.top);
-        SetWindowPos(window, nullptr, 0, 0, frame.right - frame.left, y + TOP_MARGIN + decoration,
-                     SWP_NOMOVE | SWP_NOZORDER);
-    }
     PumpMessages();
 }
 

@@ -10,8 +10,26 @@ namespace morvith::standin {
 namespace {
 
 constexpr char WINDOW_CLASS[] = "MorvithStandInSettings";
-constexpr int DEFAULT_WINDOW_WIDTH = 320;
-constexpr int DEFAULT_WINDOW_HEIGHT = 400;
+constexpr int STANDARD_CLIENT_WIDTH = 310;
+constexpr DWORD WINDOW_STYLE = WS_OVERLAPPED | WS_CAPTION | WS_SYSMENU | WS_VISIBLE;
+
+// A size word as the host reads it: the whole window's size, or with the added bits the
+// number of pixels added to the standard client size; the standard size without
+// FILTER_FLAG_HAS_WINDOW or for 0.
+SIZE SettingsWindowSize(const FilterRegistration& r) {
+    SIZE client{STANDARD_CLIENT_WIDTH, StandardClientHeight(r)};
+    const bool sized = (r.feature_flags & host::FILTER_FLAG_HAS_WINDOW) != 0;
+    const auto added = [](int32_t word) {
+        return (word & host::WINDOW_SIZE_ADDED) == host::WINDOW_SIZE_ADDED ? word & ~host::WINDOW_SIZE_ADDED : -1;
+    };
+    if (sized && r.window_width != 0 && added(r.window_width) < 0 && added(r.window_height) < 0)
+        return {r.window_width, r.window_height};
+    if (sized && added(r.window_width) > 0) client.cx += added(r.window_width);
+    if (sized && added(r.window_height) > 0) client.cy += added(r.window_height);
+    RECT frame{0, 0, client.cx, client.cy};
+    AdjustWindowRectEx(&frame, WINDOW_STYLE, FALSE, 0);
+    return {frame.right - frame.left, frame.bottom - frame.top};
+}
 
 LRESULT CALLBACK SettingsWindowProc(HWND window, UINT message, WPARAM wparam, LPARAM lparam) {
     if (message == WM_NCCREATE) {
@@ -49,12 +67,10 @@ void RegisterWindowClassOnce() {
 HWND CreateSettingsWindow(HostState& host) {
     RegisterWindowClassOnce();
     const FilterRegistration& r = *host.registration;
-    const int width = r.window_width != 0 ? r.window_width : DEFAULT_WINDOW_WIDTH;
-    const int height = r.window_height != 0 ? r.window_height : DEFAULT_WINDOW_HEIGHT;
+    const SIZE size = SettingsWindowSize(r);
     const HWND window = CreateWindowExA(0, WINDOW_CLASS, r.display_name != nullptr ? r.display_name : "",
-                                        WS_OVERLAPPED | WS_CAPTION | WS_SYSMENU | WS_VISIBLE, CW_USEDEFAULT,
-                                        CW_USEDEFAULT, width, height, nullptr, nullptr, GetModuleHandleA(nullptr),
-                                        &host);
+                                        WINDOW_STYLE, CW_USEDEFAULT, CW_USEDEFAULT, size.cx, size.cy, nullptr,
+                                        nullptr, GetModuleHandleA(nullptr), &host);
     if (window == nullptr)
         throw std::runtime_error("stand-in host: cannot create the settings window (is the null display "
                                  "driver set up?)");
@@ -129,6 +145,14 @@ void StandInHost::TypeIntoControl(int id, std::string_view text, TypingMode mode
         }
         SendMessageA(control, WM_CHAR, byte, 1);
     }
+}
+
+void StandInHost::ClickControl(int id, int x, int y) {
+    const HWND control = GetDlgItem(state_->window, id);
+    if (control == nullptr) throw std::invalid_argument("stand-in host: no control " + std::to_string(id));
+    state_->MakeCurrent();
+    SendMessageA(control, WM_LBUTTONDOWN, MK_LBUTTON, MAKELPARAM(x, y));
+    SendMessageA(control, WM_LBUTTONUP, 0, MAKELPARAM(x, y));
 }
 
 void StandInHost::PressButton(int id) {

@@ -12,7 +12,7 @@
 //   the settings    SetSlider, SetCheckbox, Slider, Checkbox
 //   the pictures    SetClip, clip, SetPicturePlacement, PicturePlacement, ProcessFrame
 //   the window      SendToWindowCallback, window_messages, SetRenderOnWindowResult, renders,
-//                   titles, FindControl, Controls, TypeIntoControl, PressButton
+//                   titles, FindControl, Controls, TypeIntoControl, PressButton, ClickControl
 //   the menus       MenuItems, ChooseMenuItem, ChooseExport
 //   the services    SetSavingOutput, SetEditing, CurrentFrame, SetFilterIsEnabledResult,
 //                   redraw_count, calls, CallsOf, ClearLog
@@ -140,6 +140,9 @@ public:
                          bool replace_existing = true);
     // Sends the window the WM_COMMAND / BN_CLICKED that a click on button id makes.
     void PressButton(int id);
+    // A left click on control id at (x, y) of its client area (std::invalid_argument if
+    // there is no such control).
+    void ClickControl(int id, int x, int y);
 
     // For screenshots: the host's own slider and checkbox rows above the plug-in's
     // controls and a caption font like a Japanese desktop's (for as long as the wine

@@ -110,6 +110,9 @@ host::HostServices ServiceTable();
 // The settings window of a host; throws std::runtime_error if it cannot be made
 // (settings_window.cpp).
 HWND CreateSettingsWindow(HostState& host);
+// The client height that the host's own rows of sliders and checkboxes take: the window's
+// standard height (settings_view.cpp).
+int StandardClientHeight(const FilterRegistration& registration);
 // GetWindowTextA bytes; empty for a null window.
 std::string TextOf(HWND window);
 

@@ -165,7 +165,6 @@ int main(int argc, char** argv) {
         }
 
         StandInHost host(HostPath(options.module), std::move(clip));
-        host.SetRenderOnWindowResult(true);  // as the editor does
         std::printf("%s: %d x %d clip of %d frames (%s)\n", Shown(host.WindowTitle(), options.raw_title).c_str(),
                     host.clip().max_width, host.clip().max_height, options.length,
                     options.side_by_side ? "side by side" : "sample");
@@ -198,6 +197,9 @@ int main(int argc, char** argv) {
             }
             std::printf("frame %d: %s\n", frame, Shown(result.title, options.raw_title).c_str());
         }
+        // From here a nonzero window callback renders the frame again, as the editor does; the
+        // reference typed above asked for none of those renders.
+        host.SetRenderOnWindowResult(true);
         if (options.menu_id >= 0) {
             const size_t fetches_before = host.CallsOf(Service::FetchFilteredFrame).size();
             const size_t moves_before = host.CallsOf(Service::MoveToFrame).size();

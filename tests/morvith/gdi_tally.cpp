@@ -26,6 +26,12 @@ HFONT WINAPI TallyCreateFontIndirectA(const LOGFONTA* description) {
     return font;
 }
 
+HPEN WINAPI TallyCreatePen(int style, int width, COLORREF color) {
+    const HPEN pen = CreatePen(style, width, color);
+    if (active_tally != nullptr) active_tally->Created(pen);
+    return pen;
+}
+
 BOOL WINAPI TallyDeleteObject(HGDIOBJ object) {
     if (active_tally != nullptr) active_tally->Deleting(object);
     return DeleteObject(object);
@@ -34,8 +40,18 @@ BOOL WINAPI TallyDeleteObject(HGDIOBJ object) {
 void* Replacement(const char* name) {
     if (std::strcmp(name, "CreateFontA") == 0) return reinterpret_cast<void*>(TallyCreateFontA);
     if (std::strcmp(name, "CreateFontIndirectA") == 0) return reinterpret_cast<void*>(TallyCreateFontIndirectA);
+    if (std::strcmp(name, "CreatePen") == 0) return reinterpret_cast<void*>(TallyCreatePen);
     if (std::strcmp(name, "DeleteObject") == 0) return reinterpret_cast<void*>(TallyDeleteObject);
     return nullptr;
+}
+
+// Functions that create no object, left as they are.
+bool CreatesNothing(const char* name) {
+    static constexpr const char* NAMES[] = {"SelectObject", "GetStockObject", "MoveToEx", "LineTo", "TextOutA",
+                                            "SetTextAlign", "SetTextColor", "SetBkMode"};
+    for (const char* other : NAMES)
+        if (std::strcmp(name, other) == 0) return true;
+    return false;
 }
 
 }  // namespace
@@ -57,6 +73,7 @@ GdiTally::GdiTally(const std::string& module_path) {
 void GdiTally::RedirectImports() {
     standin::ForEachImport(module_, "gdi32.dll", [&](const char* name, void** slot) {
         if (name == nullptr) throw std::runtime_error("GdiTally: a gdi32 import by ordinal");
+        if (CreatesNothing(name)) return;
         void* replacement = Replacement(name);
         if (replacement == nullptr || redirect_count_ == static_cast<int>(std::size(redirects_)))
             throw std::runtime_error(std::string("GdiTally: cannot follow gdi32 ") + name);

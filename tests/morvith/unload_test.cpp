@@ -91,5 +91,27 @@ TEST(MorvithUnload, ALoadAfterAParallelMeasurementStartsWithoutAReferenceFile) {
     EXPECT_EQ(loads[0].file_name, "");
 }
 
+// Morvith ex registers a window class for its report's graph: each load registers it and
+// each teardown unregisters it after destroying the graph, so that no window of the class
+// is left to call into a module that has gone.
+TEST(MorvithUnload, HundredCyclesOfMorvithExShowingItsGraph) {
+    constexpr char GRAPH_CLASS[] = "MorvithExReportGraph";
+    HMODULE module = nullptr;
+    for (int cycle = 0; cycle < 100 && !HasFailure(); ++cycle) {
+        StandInHost host(MORVITH_EX_MODULE_PATH, standin::SampleClip(3, 32, 16));
+        const int32_t sliders[] = {1 + cycle % 2, 8, 8, 0, 0, 16, 8, 0, 2};
+        for (int i = 0; i < 9; ++i) host.SetSlider(i, sliders[i]);
+        host.SetCheckbox(0, 1);
+        EXPECT_EQ(host.ProcessFrame(1).returned, 1);
+        const std::optional<standin::ControlInfo> graph = host.FindControl(40003);
+        ASSERT_TRUE(graph.has_value());
+        RedrawWindow(graph->handle, nullptr, nullptr, RDW_INVALIDATE | RDW_UPDATENOW);
+        module = host.module();
+    }
+    EXPECT_TRUE(KeepWorkingForTwoSeconds());
+    WNDCLASSA left{};
+    EXPECT_FALSE(GetClassInfoA(module, GRAPH_CLASS, &left));
+}
+
 }  // namespace
 }  // namespace morvith::testing

@@ -12,9 +12,11 @@ TEST(ExRegistration, TheHostReadsEveryValueItNeeds) {
     StandInHost host(MODULE_PATH);
     const host::FilterRegistration& r = host.registration();
 
-    EXPECT_EQ(r.feature_flags, 0x20040000u);  // the information string, File > Export
-    EXPECT_EQ(r.window_width, 0);
-    EXPECT_EQ(r.window_height, 0);
+    // The information string, the window size, File > Export; the report's graph added
+    // below the host's standard layout.
+    EXPECT_EQ(r.feature_flags, 0x20044000u);
+    EXPECT_EQ(r.window_width, 0x30000000);
+    EXPECT_EQ(r.window_height, 0x30000000 + 150);
     EXPECT_STREQ(r.display_name, "Morvith ex");
     EXPECT_STREQ(r.info_text, "Morvith ex version " MORVITH_VERSION " by the Morvith project");
     EXPECT_NE(r.process_callback, nullptr);

@@ -20,6 +20,7 @@ guide.en.html
 guide.ja.html
 morvith-window.png
 morvith.auf
+morvith_ex-graph.png
 morvith_ex-preview.png
 morvith_ex-window.png
 morvith_ex.auf

@@ -1,0 +1,267 @@
+#include "report_graph.h"
+
+#include "graph_columns.h"
+#include "plugin_support.h"
+#include "range_report.h"
+
+namespace morvith::ex {
+namespace {
+
+constexpr char GRAPH_CLASS[] = "MorvithExReportGraph";
+constexpr char INFINITY_TEXT[] = "∞";
+constexpr char WORST_TEXT[] = "最悪 ";
+
+constexpr COLORREF AXIS_COLOR = RGB(160, 160, 160);
+constexpr COLORREF Y_COLOR = RGB(0, 60, 170);
+constexpr COLORREF CB_COLOR = RGB(150, 200, 240);
+constexpr COLORREF CR_COLOR = RGB(245, 180, 180);
+constexpr COLORREF WORST_COLOR = RGB(210, 0, 0);
+constexpr COLORREF CURRENT_COLOR = RGB(0, 150, 60);
+constexpr COLORREF TEXT_COLOR = RGB(0, 0, 0);
+
+constexpr int32_t NO_FRAME = -1;
+
+bool class_registered = false;
+HWND graph_window = nullptr;
+int32_t frame_on_screen = NO_FRAME;
+int32_t clicked_frame = NO_FRAME;
+
+// Pens made for one repaint and deleted with it; a pen the system refuses is null, and the
+// lines it would draw come out in the previous pen.
+class PaintPens {
+public:
+    explicit PaintPens(HDC dc) : dc_(dc), original_(SelectObject(dc, GetStockObject(BLACK_PEN))) {}
+    ~PaintPens() {
+        SelectObject(dc_, original_);
+        for (HPEN pen : pens_) DeleteObject(pen);
+    }
+    PaintPens(const PaintPens&) = delete;
+    PaintPens& operator=(const PaintPens&) = delete;
+
+    enum Role { AXIS, Y, CB, CR, WORST, CURRENT, ROLE_COUNT };
+    void Use(Role role) {
+        static constexpr COLORREF COLORS[ROLE_COUNT] = {AXIS_COLOR,  Y_COLOR,     CB_COLOR,
+                                                        CR_COLOR,    WORST_COLOR, CURRENT_COLOR};
+        if (pens_[role] == nullptr) pens_[role] = CreatePen(PS_SOLID, 1, COLORS[role]);
+        if (pens_[role] != nullptr) SelectObject(dc_, pens_[role]);
+    }
+
+private:
+    HDC dc_;
+    HGDIOBJ original_;
+    HPEN pens_[ROLE_COUNT] = {};
+};
+
+void Line(HDC dc, int x1, int y1, int x2, int y2) {
+    MoveToEx(dc, x1, y1, nullptr);
+    LineTo(dc, x2, y2);
+}
+
+void Text(HDC dc, int x, int y, UINT align, const char* text) {
+    SetTextAlign(dc, align);
+    TextOutA(dc, x, y, text, lstrlenA(text));
+}
+
+void FrameNumberText(int32_t frame, char (&text)[12]) { wsprintfA(text, "%d", frame); }
+
+// Rows of the previous column join this one's, so that the trace is unbroken.
+struct Trace {
+    int32_t top = -1;
+    int32_t bottom = -1;
+};
+
+void DrawColumnSpan(HDC dc, int x, int plot_top, int32_t top, int32_t bottom, Trace& previous) {
+    int32_t from = top;
+    int32_t to = bottom;
+    if (previous.top >= 0) {
+        if (previous.bottom < from) from = previous.bottom;
+        if (previous.top > to) to = previous.top;
+    }
+    Line(dc, x, plot_top + from, x, plot_top + to + 1);
+    previous = {top, bottom};
+}
+
+void DrawPlot(HDC dc, const RangeReport& report, const PlotArea& plot) {
+    const GraphScale scale = ScaleOf(report.frames, report.frame_count);
+    PaintPens pens(dc);
+    const int right = plot.left + plot.width;
+    const int bottom = plot.top + plot.height;
+
+    pens.Use(PaintPens::AXIS);
+    Line(dc, plot.left - 1, plot.top, plot.left - 1, bottom);
+    Line(dc, plot.left - 1, bottom, right, bottom);
+    if (scale.has_infinite) Line(dc, plot.left - 4, plot.top, plot.left - 1, plot.top);
+
+    // Cb and Cr first, so that Y stays on top where they cross.
+    Trace traces[3];
+    constexpr PaintPens::Role ROLES[3] = {PaintPens::CB, PaintPens::CR, PaintPens::Y};
+    for (int32_t column = 0; column < plot.width; ++column) {
+        const GraphColumn values = SummarizeColumn(
+            report.frames, report.frame_count, FramesOfColumn(column, plot.width, report.frame_count));
+        const double lowest[3] = {values.lowest.cb, values.lowest.cr, values.lowest.y};
+        const double highest[3] = {values.highest.cb, values.highest.cr, values.highest.y};
+        for (int channel = 0; channel < 3; ++channel) {
+            pens.Use(ROLES[channel]);
+            DrawColumnSpan(dc, plot.left + column, plot.top, RowOfValue(highest[channel], scale, plot.height),
+                           RowOfValue(lowest[channel], scale, plot.height), traces[channel]);
+        }
+    }
+
+    const int32_t start = report.settings.range_start;
+    const int32_t current_column = ColumnOfFrame(frame_on_screen - start, plot.width, report.frame_count);
+    if (current_column >= 0) {
+        pens.Use(PaintPens::CURRENT);
+        Line(dc, plot.left + current_column, plot.top, plot.left + current_column, bottom);
+    }
+
+    // The scale, the first and last frame numbers.
+    SetTextColor(dc, TEXT_COLOR);
+    if (scale.has_infinite) Text(dc, plot.left - 6, plot.top - 7, TA_RIGHT | TA_TOP, INFINITY_TEXT);
+    if (scale.has_finite) {
+        Text(dc, plot.left - 6, plot.top + RowOfValue(scale.highest, scale, plot.height) - 6,
+             TA_RIGHT | TA_TOP, FormatMeasure(scale.highest).c_str());
+        if (scale.lowest < scale.highest) {
+            Text(dc, plot.left - 6, bottom - 12, TA_RIGHT | TA_TOP, FormatMeasure(scale.lowest).c_str());
+        }
+    }
+    char number[12];
+    FrameNumberText(start, number);
+    Text(dc, plot.left, bottom + 2, TA_LEFT | TA_TOP, number);
+    FrameNumberText(start + report.frame_count - 1, number);
+    Text(dc, right, bottom + 2, TA_RIGHT | TA_TOP, number);
+
+    // The worst frame: a mark through the plot and its number and value above it.
+    const int32_t worst_column = ColumnOfFrame(report.worst_frame - start, plot.width, report.frame_count);
+    if (worst_column < 0) return;
+    const int x = plot.left + worst_column;
+    const double worst_y = report.frames[report.worst_frame - start].y;
+    const int mark = plot.top + RowOfValue(worst_y, scale, plot.height);
+    pens.Use(PaintPens::WORST);
+    Line(dc, x, plot.top, x, bottom);
+    Line(dc, x - 3, mark - 3, x + 4, mark + 4);
+    Line(dc, x - 3, mark + 3, x + 4, mark - 4);
+    char label[64];
+    wsprintfA(label, "%s%d: %s%s", WORST_TEXT, report.worst_frame, FormatMeasure(worst_y).c_str(),
+              report.settings.kind == host::MEASURE_PSNR ? "dB" : "");
+    SetTextColor(dc, WORST_COLOR);
+    const bool left_half = x < plot.left + plot.width / 2;
+    Text(dc, left_half ? x + 3 : x - 2, 1, (left_half ? TA_LEFT : TA_RIGHT) | TA_TOP, label);
+}
+
+void Paint(HWND window) {
+    PAINTSTRUCT paint;
+    const HDC dc = BeginPaint(window, &paint);
+    if (dc == nullptr) return;
+    RECT client;
+    GetClientRect(window, &client);
+    FillRect(dc, &client, GetSysColorBrush(COLOR_WINDOW));
+    const HGDIOBJ original_font = SelectObject(dc, GetStockObject(DEFAULT_GUI_FONT));
+    SetBkMode(dc, TRANSPARENT);
+    const RangeReport* report = LastReport();
+    const PlotArea plot = PlotAreaOf(client.right, client.bottom);
+    if (report == nullptr || !report->HasFrames()) {
+        SetTextColor(dc, TEXT_COLOR);
+        Text(dc, 8, 8, TA_LEFT | TA_TOP, report == nullptr ? NO_REPORT_TEXT : NO_FRAMES_TEXT);
+    } else if (plot.width > 0) {
+        DrawPlot(dc, *report, plot);
+    }
+    SelectObject(dc, original_font);
+    EndPaint(window, &paint);
+}
+
+void Click(HWND window, int x, int y) {
+    RECT client;
+    GetClientRect(window, &client);
+    const PlotArea plot = PlotAreaOf(client.right, client.bottom);
+    const RangeReport* report = LastReport();
+    if (!plot.Contains(x, y) || report == nullptr || !report->HasFrames()) return;
+    const int32_t frame = FrameAtColumn(report->frames, report->frame_count, x - plot.left, plot.width);
+    if (frame < 0) return;
+    clicked_frame = report->settings.range_start + frame;
+    SendMessageA(GetParent(window), WM_COMMAND, MAKEWPARAM(REPORT_GRAPH_ID, 0),
+                 reinterpret_cast<LPARAM>(window));
+}
+
+// Called by the system on the host's thread and stack.
+MORVITH_HOST_CALLBACK LRESULT CALLBACK GraphWindowProc(HWND window, UINT message, WPARAM wparam,
+                                                       LPARAM lparam) {
+    switch (message) {
+        case WM_PAINT:
+            Paint(window);
+            return 0;
+        case WM_ERASEBKGND:
+            return 1;  // the repaint fills the whole window
+        case WM_LBUTTONDOWN:
+            Click(window, static_cast<short>(LOWORD(lparam)), static_cast<short>(HIWORD(lparam)));
+            return 0;
+        case WM_NCDESTROY:
+            if (window == graph_window) graph_window = nullptr;
+            break;
+        default:
+            break;
+    }
+    return DefWindowProcA(window, message, wparam, lparam);
+}
+
+}  // namespace
+
+const char NO_REPORT_TEXT[] = "範囲を測定するとグラフが表示されます。";
+const char NO_FRAMES_TEXT[] = "フレームごとの値がありません。";
+
+void CreateReportGraph(HWND settings_window, HINSTANCE instance) {
+    if (!class_registered) {
+        WNDCLASSA graph_class{};
+        graph_class.lpfnWndProc = GraphWindowProc;
+        graph_class.hInstance = instance;
+        graph_class.hCursor = LoadCursorA(nullptr, reinterpret_cast<LPCSTR>(IDC_ARROW));
+        graph_class.lpszClassName = GRAPH_CLASS;
+        class_registered = RegisterClassA(&graph_class) != 0;
+        if (!class_registered) return;
+    }
+    // The host sends the setup message once per window; should it come again, the window
+    // keeps its one graph.
+    if (graph_window != nullptr && IsWindow(graph_window) && GetParent(graph_window) == settings_window) {
+        AlignReportGraph(settings_window);
+        return;
+    }
+    graph_window = CreateWindowExA(WS_EX_CLIENTEDGE, GRAPH_CLASS, "", WS_CHILD | WS_VISIBLE, 0, 0, 0, 0,
+                                   settings_window,
+                                   reinterpret_cast<HMENU>(static_cast<UINT_PTR>(REPORT_GRAPH_ID)),
+                                   instance, nullptr);
+    AlignReportGraph(settings_window);
+}
+
+void AlignReportGraph(HWND settings_window) {
+    if (graph_window == nullptr || GetParent(graph_window) != settings_window) return;
+    RECT client;
+    if (!GetClientRect(settings_window, &client)) return;
+    const int height = client.bottom < REPORT_GRAPH_HEIGHT ? client.bottom : REPORT_GRAPH_HEIGHT;
+    MoveWindow(graph_window, 0, client.bottom - height, client.right, height, TRUE);
+}
+
+void DestroyReportGraph(HINSTANCE instance) {
+    if (graph_window != nullptr) DestroyWindow(graph_window);
+    graph_window = nullptr;
+    if (class_registered) UnregisterClassA(GRAPH_CLASS, instance);
+    class_registered = false;
+    frame_on_screen = NO_FRAME;
+    clicked_frame = NO_FRAME;
+}
+
+void RedrawReportGraph() {
+    if (graph_window != nullptr) InvalidateRect(graph_window, nullptr, FALSE);
+}
+
+void ShowFrameOnGraph(int32_t frame) {
+    if (frame == frame_on_screen) return;
+    frame_on_screen = frame;
+    RedrawReportGraph();
+}
+
+int32_t TakeClickedFrame() {
+    const int32_t frame = clicked_frame;
+    clicked_frame = NO_FRAME;
+    return frame;
+}
+
+}  // namespace morvith::ex
