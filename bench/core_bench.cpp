@@ -2,9 +2,10 @@
 // pictures, side by side in one run: the machines are shared and noisy, so the ratio to
 // the read means more than the milliseconds.
 //
-//   core_bench [--reps N] [--quick]
+//   core_bench [--reps N] [--quick] [--pass NAME]
 //
-// Prints one markdown table. --quick runs the small case once (a smoke run).
+// Prints one markdown table. --quick runs the small case once (a smoke run); --pass times
+// only that pass ("psnr", "ssim" or "windowed ssim") beside the read.
 
 #include <algorithm>
 #include <chrono>
@@ -50,7 +51,7 @@ double Median(std::vector<double> values) {
     return values[values.size() / 2];
 }
 
-void RunCase(const Case& c, int reps) {
+void RunCase(const Case& c, int reps, const char* only_pass) {
     const size_t samples = static_cast<size_t>(c.picture_width) * c.picture_height;
     std::vector<PixelYC> picture(samples);
     std::vector<PixelYC> second(c.offset_b == 0 ? samples : 0);
@@ -81,6 +82,7 @@ void RunCase(const Case& c, int reps) {
     for (bool parallel : {false, true}) {
         variants.push_back({"read", nullptr, "-", parallel, {}});
         for (const char* operation : {"psnr", "ssim", "windowed ssim"}) {
+            if (only_pass != nullptr && std::strcmp(operation, only_pass) != 0) continue;
             for (KernelPath path : {KernelPath::Scalar, KernelPath::Sse2, KernelPath::Avx, KernelPath::Avx2}) {
                 const RowKernels* kernels = RowKernelsFor(path);
                 if (kernels != nullptr)
@@ -141,13 +143,16 @@ int main(int argc, char** argv) {
     using morvith::Case;
     int reps = 21;
     bool quick = false;
+    const char* only_pass = nullptr;
     for (int i = 1; i < argc; ++i) {
         if (std::strcmp(argv[i], "--reps") == 0 && i + 1 < argc) {
             reps = std::max(1, std::atoi(argv[++i]));
         } else if (std::strcmp(argv[i], "--quick") == 0) {
             quick = true;
+        } else if (std::strcmp(argv[i], "--pass") == 0 && i + 1 < argc) {
+            only_pass = argv[++i];
         } else {
-            std::fprintf(stderr, "usage: core_bench [--reps N] [--quick]\n");
+            std::fprintf(stderr, "usage: core_bench [--reps N] [--quick] [--pass NAME]\n");
             return 2;
         }
     }
@@ -161,7 +166,7 @@ int main(int argc, char** argv) {
     std::printf("|---|---|---|---:|---:|---:|---:|\n");
     for (const Case& c : cases) {
         if (quick && c.width != 640) continue;
-        morvith::RunCase(c, quick ? 1 : reps);
+        morvith::RunCase(c, quick ? 1 : reps, only_pass);
     }
     return 0;
 }

@@ -300,10 +300,14 @@ void MomentSumRow(const PixelYC* a, const PixelYC* b, int width, MomentSumsTripl
 // Block sums: three vectors of a row hold V::kWords / 4 blocks of 4 samples. The four rows
 // of a block row are interleaved in pairs, so that one pmaddwd adds two rows of a word
 // position: the squares (checked as above, which bounds a position's four rows of a^2 + b^2
-// by 2^28 and a block's by 2^30), the products, and the samples (against ones). The vector
+// by 2^28 and a block's by 2^30, and every sample within +-8191), the products, and the
+// samples: the two pairs added as words (within +-16382) and then against ones. The vector
 // type then adds each block's 12 positions into its three channels (StoreBlockChannels).
 // Blocks outside the whole groups, and rows that fail the check, go through the scalar
 // reference. False when a sample left the fast path: the sums are then incomplete.
+//
+// The rows are loaded again for each half rather than kept: 32-bit code has eight vector
+// registers, and eight rows kept across both halves sent most of the sums through the stack.
 template <typename V>
 bool AddBlockGroups(const int16_t* const rows_a[4], const int16_t* const rows_b[4],
                     int first_group, int end_group, BlockSumRow& row) {
@@ -314,27 +318,28 @@ bool AddBlockGroups(const int16_t* const rows_a[4], const int16_t* const rows_b[
     Vector seen = V::Zero();
     for (int group = first_group; group < end_group; ++group) {
         Vector sums[4][2][3];  // [quantity][low, high][vector]
+#pragma GCC unroll 3
         for (int v = 0; v < 3; ++v) {
             const ptrdiff_t at = (static_cast<ptrdiff_t>(group) * 3 + v) * kWords;
-            Vector x[4], y[4];
-            for (int r = 0; r < 4; ++r) {
-                x[r] = V::Load(rows_a[r] + at);
-                y[r] = V::Load(rows_b[r] + at);
-            }
+#pragma GCC unroll 2
             for (int half = 0; half < 2; ++half) {
-                const auto pair = [&](Vector p, Vector q) {
+                const auto paired = [&](const int16_t* const rows[4], int first) {
+                    const Vector p = V::Load(rows[first] + at);
+                    const Vector q = V::Load(rows[first + 1] + at);
                     return half == 0 ? V::InterleaveLow(p, q) : V::InterleaveHigh(p, q);
                 };
-                const Vector a01 = pair(x[0], x[1]), a23 = pair(x[2], x[3]);
-                const Vector b01 = pair(y[0], y[1]), b23 = pair(y[2], y[3]);
+                const Vector a01 = paired(rows_a, 0), a23 = paired(rows_a, 2);
                 const Vector aa01 = V::MultiplyAdd(a01, a01), aa23 = V::MultiplyAdd(a23, a23);
-                const Vector bb01 = V::MultiplyAdd(b01, b01), bb23 = V::MultiplyAdd(b23, b23);
-                seen = V::Or(seen, V::Or(V::Or(aa01, aa23), V::Or(bb01, bb23)));
-                sums[BLOCK_SUM_A][half][v] = V::Add(V::MultiplyAdd(a01, ones), V::MultiplyAdd(a23, ones));
-                sums[BLOCK_SUM_B][half][v] = V::Add(V::MultiplyAdd(b01, ones), V::MultiplyAdd(b23, ones));
-                sums[BLOCK_SUM_SQUARES][half][v] = V::Add(V::Add(aa01, aa23), V::Add(bb01, bb23));
+                seen = V::Or(seen, V::Or(aa01, aa23));
+                sums[BLOCK_SUM_A][half][v] = V::MultiplyAdd(V::AddWords(a01, a23), ones);
+                const Vector squares_a = V::Add(aa01, aa23);
+                const Vector b01 = paired(rows_b, 0), b23 = paired(rows_b, 2);
                 sums[BLOCK_SUM_PRODUCTS][half][v] =
                     V::Add(V::MultiplyAdd(a01, b01), V::MultiplyAdd(a23, b23));
+                const Vector bb01 = V::MultiplyAdd(b01, b01), bb23 = V::MultiplyAdd(b23, b23);
+                seen = V::Or(seen, V::Or(bb01, bb23));
+                sums[BLOCK_SUM_B][half][v] = V::MultiplyAdd(V::AddWords(b01, b23), ones);
+                sums[BLOCK_SUM_SQUARES][half][v] = V::Add(squares_a, V::Add(bb01, bb23));
             }
         }
         for (int q = 0; q < 4; ++q) {
