@@ -344,7 +344,7 @@ bool AddBlockGroups(const int16_t* const rows_a[4], const int16_t* const rows_b[
         }
         for (int q = 0; q < 4; ++q) {
             V::StoreBlockChannels(sums[q][0], sums[q][1], [&](int k, __m128i channels) {
-                V::StoreAsDoubles(channels, row.sums[group * kGroupBlocks + k][q]);
+                V::Doubles::StoreConverted(channels, row.sums[group * kGroupBlocks + k][q]);
             });
         }
     }
@@ -379,42 +379,42 @@ void BlockSumsOfRow(const PixelYC* a, const PixelYC* b, int pitch, int first_blo
 template <typename V>
 void WindowValuesOfRow(const BlockSumRow& top, const BlockSumRow& bottom, int windows,
                        const WindowedSsimConstants& k, ChannelTriple<double>& row_sums) {
-    using D = typename V::Doubles;
+    using F = typename V::Doubles;
+    using D = typename F::Vector;
     constexpr double kShift = 64.0 * CHROMA_FILE_OFFSET;
     alignas(32) static constexpr double kShifts[4] = {0.0, kShift, kShift, 0.0};
     alignas(32) double sums[4] = {row_sums.y, row_sums.cb, row_sums.cr, 0.0};
-    const D c1 = V::DoublesOf(k.c1), c2 = V::DoublesOf(k.c2);
-    const D two = V::DoublesOf(2.0), sixty_four = V::DoublesOf(64.0);
-    for (int lane = 0; lane < 4; lane += V::kDoubles) {
-        const D shift = V::LoadDoubles(kShifts + lane);
+    const D c1 = F::Of(k.c1), c2 = F::Of(k.c2);
+    const D two = F::Of(2.0), sixty_four = F::Of(64.0);
+    for (int lane = 0; lane < 4; lane += F::kLanes) {
+        const D shift = F::Load(kShifts + lane);
         const auto vertical = [&](int i, int q) {
-            return V::Add(V::LoadDoubles(&top.sums[i][q][lane]),
-                          V::LoadDoubles(&bottom.sums[i][q][lane]));
+            return F::Add(F::Load(&top.sums[i][q][lane]), F::Load(&bottom.sums[i][q][lane]));
         };
         D left[4] = {vertical(0, 0), vertical(0, 1), vertical(0, 2), vertical(0, 3)};
-        D sum = V::LoadDoubles(sums + lane);
+        D sum = F::Load(sums + lane);
         for (int i = 0; i < windows; ++i) {
             D window[4];
             for (int q = 0; q < 4; ++q) {
                 const D right = vertical(i + 1, q);
-                window[q] = V::Add(left[q], right);
+                window[q] = F::Add(left[q], right);
                 left[q] = right;
             }
             const D s1 = window[BLOCK_SUM_A], s2 = window[BLOCK_SUM_B];
-            const D vars = V::Subtract(
-                V::Subtract(V::Multiply(sixty_four, window[BLOCK_SUM_SQUARES]), V::Multiply(s1, s1)),
-                V::Multiply(s2, s2));
-            const D covar = V::Subtract(V::Multiply(sixty_four, window[BLOCK_SUM_PRODUCTS]),
-                                        V::Multiply(s1, s2));
-            const D m1 = V::Add(s1, shift), m2 = V::Add(s2, shift);
-            const D numerator = V::Multiply(V::Add(V::Multiply(V::Multiply(two, m1), m2), c1),
-                                            V::Add(V::Multiply(two, covar), c2));
+            const D squares = F::Multiply(sixty_four, window[BLOCK_SUM_SQUARES]);
+            const D vars =
+                F::Subtract(F::Subtract(squares, F::Multiply(s1, s1)), F::Multiply(s2, s2));
+            const D covar = F::Subtract(F::Multiply(sixty_four, window[BLOCK_SUM_PRODUCTS]),
+                                        F::Multiply(s1, s2));
+            const D m1 = F::Add(s1, shift), m2 = F::Add(s2, shift);
+            const D numerator = F::Multiply(F::Add(F::Multiply(F::Multiply(two, m1), m2), c1),
+                                            F::Add(F::Multiply(two, covar), c2));
             const D denominator =
-                V::Multiply(V::Add(V::Add(V::Multiply(m1, m1), V::Multiply(m2, m2)), c1),
-                            V::Add(vars, c2));
-            sum = V::Add(sum, V::Divide(numerator, denominator));
+                F::Multiply(F::Add(F::Add(F::Multiply(m1, m1), F::Multiply(m2, m2)), c1),
+                            F::Add(vars, c2));
+            sum = F::Add(sum, F::Divide(numerator, denominator));
         }
-        V::StoreDoubles(sums + lane, sum);
+        F::Store(sums + lane, sum);
     }
     row_sums = {sums[0], sums[1], sums[2]};
 }

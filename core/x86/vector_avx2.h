@@ -7,6 +7,8 @@
 
 #include <cstdint>
 
+#include "x86/doubles_avx.h"
+
 namespace morvith {
 namespace {
 
@@ -82,20 +84,7 @@ struct Avx2Vectors {
         return _mm256_and_si256(sum, _mm256_set_epi32(0, -1, -1, -1, 0, -1, -1, -1));
     }
 
-    // Four 32-bit lanes as four doubles at out, which is 32-byte aligned.
-    static void StoreAsDoubles(__m128i lanes, double* out) {
-        _mm256_store_pd(out, _mm256_cvtepi32_pd(lanes));
-    }
-
-    using Doubles = __m256d;
-    static constexpr int kDoubles = 4;
-    static Doubles LoadDoubles(const double* values) { return _mm256_load_pd(values); }
-    static void StoreDoubles(double* values, Doubles d) { _mm256_store_pd(values, d); }
-    static Doubles DoublesOf(double value) { return _mm256_set1_pd(value); }
-    static Doubles Add(Doubles a, Doubles b) { return _mm256_add_pd(a, b); }
-    static Doubles Subtract(Doubles a, Doubles b) { return _mm256_sub_pd(a, b); }
-    static Doubles Multiply(Doubles a, Doubles b) { return _mm256_mul_pd(a, b); }
-    static Doubles Divide(Doubles a, Doubles b) { return _mm256_div_pd(a, b); }
+    using Doubles = AvxDoubles;
 };
 
 }  // namespace

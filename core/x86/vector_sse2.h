@@ -10,6 +10,26 @@
 namespace morvith {
 namespace {
 
+// Two doubles to a vector, for the window values of windowed SSIM.
+struct Sse2Doubles {
+    using Vector = __m128d;
+    static constexpr int kLanes = 2;
+
+    // Four 32-bit lanes as four doubles at out, which is 16-byte aligned.
+    static void StoreConverted(__m128i lanes, double* out) {
+        _mm_store_pd(out, _mm_cvtepi32_pd(lanes));
+        _mm_store_pd(out + 2, _mm_cvtepi32_pd(_mm_unpackhi_epi64(lanes, lanes)));
+    }
+
+    static Vector Load(const double* values) { return _mm_load_pd(values); }
+    static void Store(double* values, Vector d) { _mm_store_pd(values, d); }
+    static Vector Of(double value) { return _mm_set1_pd(value); }
+    static Vector Add(Vector a, Vector b) { return _mm_add_pd(a, b); }
+    static Vector Subtract(Vector a, Vector b) { return _mm_sub_pd(a, b); }
+    static Vector Multiply(Vector a, Vector b) { return _mm_mul_pd(a, b); }
+    static Vector Divide(Vector a, Vector b) { return _mm_div_pd(a, b); }
+};
+
 struct Sse2Vectors {
     using Vector = __m128i;
     static constexpr int kWords = 8;  // int16 words
@@ -69,21 +89,7 @@ struct Sse2Vectors {
         store(1, BlockChannels(high[1], low[2], high[2]));
     }
 
-    // Four 32-bit lanes as four doubles at out, which is 16-byte aligned.
-    static void StoreAsDoubles(__m128i lanes, double* out) {
-        _mm_store_pd(out, _mm_cvtepi32_pd(lanes));
-        _mm_store_pd(out + 2, _mm_cvtepi32_pd(_mm_unpackhi_epi64(lanes, lanes)));
-    }
-
-    using Doubles = __m128d;
-    static constexpr int kDoubles = 2;
-    static Doubles LoadDoubles(const double* values) { return _mm_load_pd(values); }
-    static void StoreDoubles(double* values, Doubles d) { _mm_store_pd(values, d); }
-    static Doubles DoublesOf(double value) { return _mm_set1_pd(value); }
-    static Doubles Add(Doubles a, Doubles b) { return _mm_add_pd(a, b); }
-    static Doubles Subtract(Doubles a, Doubles b) { return _mm_sub_pd(a, b); }
-    static Doubles Multiply(Doubles a, Doubles b) { return _mm_mul_pd(a, b); }
-    static Doubles Divide(Doubles a, Doubles b) { return _mm_div_pd(a, b); }
+    using Doubles = Sse2Doubles;
 };
 
 }  // namespace
