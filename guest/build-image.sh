@@ -107,7 +107,17 @@ else
 fi
 {
     in_root dpkg --add-architecture i386
-    in_root apt-get update -q
+    # A mirror in the middle of a sync can serve a list that does not match its release
+    # file for a while, and apt leaves that list out. Try again, then go on with the lists
+    # there are: the install below fails plainly if a package is really missing.
+    for attempt in 1 2 3; do
+        in_root apt-get update -q && break
+        if [ "$attempt" -eq 3 ]; then
+            echo "guest: some package lists could not be fetched; going on with the others"
+        else
+            sleep 20
+        fi
+    done
     # A few maintainer scripts of i386 packages cannot run where the host refuses 32-bit
     # code; dpkg reports them and goes on, and nothing here needs what they would do.
     in_root apt-get install -y -q --no-install-recommends $guest_packages $tool_packages
