@@ -235,20 +235,29 @@ TEST_P(FastKernels, TermsThatCancelExactlyShowZero) {
 }
 
 // Windowed SSIM on every path, serial and threaded, to the bit: random pictures of both
-// ranges and both guard placements, and constant ones at the int16 ends and at the fast
-// path's limit, with rows that end in lone blocks, partial blocks and several pieces.
+// ranges and both guard placements, constant ones at the int16 ends and at the fast path's
+// limit, and host-range ones whose third and fourth rows of every block are -32768, whose
+// squares wrap where the first two rows' do not; with rows that end in lone blocks,
+// partial blocks and several pieces.
 TEST_P(FastKernels, WindowedSsimMatchesTheReference) {
+    enum class Wrapping { None, InA, InB };
     struct Fill {
         int low, high;
+        Wrapping lower_block_rows = Wrapping::None;
     };
     for (GuardPlacement placement : {GuardPlacement::After, GuardPlacement::Before}) {
         for (const Fill fill : {Fill{-32768, 32767}, Fill{-2048, 4096}, Fill{-32768, -32768}, Fill{32767, 32767},
-                                Fill{5792, 5792}, Fill{-5793, -5793}}) {
+                                Fill{5792, 5792}, Fill{-5793, -5793}, Fill{-2048, 4096, Wrapping::InA},
+                                Fill{-2048, 4096, Wrapping::InB}}) {
             for (int width : {8, 9, 15, 16, 17, 31, 33, 241, 513, 1921}) {
                 for (int height : {8, 13}) {
                     Rectangle a(width, height, 3, placement), b(width, height, 3, placement);
                     a.picture().FillRandom(width, fill.low, fill.high);
                     b.picture().FillRandom(width + 1, fill.low == fill.high ? -fill.high - 1 : fill.low, fill.high);
+                    Rectangle& wrapped = fill.lower_block_rows == Wrapping::InA ? a : b;
+                    for (int y = 2; fill.lower_block_rows != Wrapping::None && y < height; y += y % 4 == 3 ? 3 : 1) {
+                        for (int x = 0; x < width; ++x) wrapped.at(x, y) = PixelYC{-32768, -32768, -32768};
+                    }
                     const ChannelTriple<double> reference = MeasureWindowedSsimWith(
                         ScalarRowKernels(), a.first(), b.first(), width, height, a.pitch(), FULL_SCALE, nullptr);
                     const std::string where = std::to_string(width) + "x" + std::to_string(height) + " fill " +
