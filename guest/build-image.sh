@@ -110,18 +110,19 @@ fi
     # A mirror in the middle of a sync can serve a list that does not match its release
     # file for a while, and apt leaves that list out. Try again, then go on with the lists
     # there are: the install below fails plainly if a package is really missing.
+    lists_incomplete=""
     for attempt in 1 2 3; do
         in_root apt-get update -q && break
-        if [ "$attempt" -eq 3 ]; then
-            echo "guest: some package lists could not be fetched; going on with the others"
-        else
-            sleep 20
-        fi
+        if [ "$attempt" -eq 3 ]; then lists_incomplete=1; else sleep 20; fi
     done
     # A few maintainer scripts of i386 packages cannot run where the host refuses 32-bit
     # code; dpkg reports them and goes on, and nothing here needs what they would do.
     in_root apt-get install -y -q --no-install-recommends $guest_packages $tool_packages
 } >> "$current_log" 2>&1
+if [ -n "$lists_incomplete" ]; then
+    echo "guest: some package lists could not be fetched, and the packages came from the others" \
+        "(see $current_log)" >&2
+fi
 
 step kernel
 rm -rf "$root/tmp/kernel" && mkdir -p "$root/tmp/kernel"
