@@ -1,6 +1,7 @@
 #include "frame_report.h"
 
 #include <cmath>
+#include <cstdio>
 
 namespace morvith {
 
@@ -15,14 +16,8 @@ int32_t WorstFrameIndex(const FrameValues* values, int32_t count) {
 CsvRow ComposeCsvRow(int32_t frame, const FrameValues& values) {
     CsvRow row;
     char number[12];
-    int length = 0;
-    uint32_t magnitude = frame < 0 ? 0u - static_cast<uint32_t>(frame) : static_cast<uint32_t>(frame);
-    do {
-        number[length++] = static_cast<char>('0' + magnitude % 10);
-        magnitude /= 10;
-    } while (magnitude != 0);
-    if (frame < 0) row.Append('-');
-    while (length > 0) row.Append(number[--length]);
+    std::snprintf(number, sizeof number, "%ld", static_cast<long>(frame));
+    row.Append(number);
     for (const double value : {values.y, values.cb, values.cr}) {
         row.Append(',');
         if (std::isinf(value)) {
