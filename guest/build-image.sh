@@ -10,10 +10,12 @@
 set -euo pipefail
 
 here="$(cd "$(dirname "$0")" && pwd)"
+. "$here/../scripts/package-lists.sh"
 
 # The recipe: the guest is rebuilt whenever this changes.
 recipe() {
-    { cat "$here/build-image.sh" "$here/initrd-init" "$here/guest-init" "$here/bake-prefix.sh"
+    { cat "$here/build-image.sh" "$here/initrd-init" "$here/guest-init" "$here/bake-prefix.sh" \
+          "$here/../scripts/package-lists.sh"
       . /etc/os-release && echo "$VERSION_CODENAME"; } | sha256sum | cut -d' ' -f1
 }
 if [ "${1:-}" = --recipe ]; then
@@ -107,14 +109,9 @@ else
 fi
 {
     in_root dpkg --add-architecture i386
-    # A mirror in the middle of a sync can serve a list that does not match its release
-    # file for a while, and apt leaves that list out. Try again, then go on with the lists
-    # there are: the install below fails plainly if a package is really missing.
+    # Some lists may be missing for a while (scripts/package-lists.sh says why).
     lists_incomplete=""
-    for attempt in 1 2 3; do
-        in_root apt-get update -q && break
-        if [ "$attempt" -eq 3 ]; then lists_incomplete=1; else sleep 20; fi
-    done
+    update_package_lists in_root apt-get update -q || lists_incomplete=1
     # A few maintainer scripts of i386 packages cannot run where the host refuses 32-bit
     # code; dpkg reports them and goes on, and nothing here needs what they would do.
     in_root apt-get install -y -q --no-install-recommends $guest_packages $tool_packages

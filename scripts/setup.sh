@@ -27,17 +27,7 @@ sudo=""
 [ "$(id -u)" -eq 0 ] || sudo="sudo"
 updated=""
 
-# A mirror in the middle of a sync can serve a list that does not match its release file
-# for a while, and apt leaves that list out. Try again, then go on with the lists there are:
-# the install that follows fails plainly if a package is really missing.
-update_package_lists() {
-  local attempt
-  for attempt in 1 2 3; do
-    $sudo apt-get update -qq && return 0
-    if [ "$attempt" -lt 3 ]; then sleep 20; fi
-  done
-  echo "setup: some package lists could not be fetched; going on with the others" >&2
-}
+. scripts/package-lists.sh
 
 install_missing() {
   local missing=() p
@@ -54,7 +44,8 @@ install_missing() {
   fi
   export DEBIAN_FRONTEND=noninteractive
   if [ -z "$updated" ]; then
-    update_package_lists
+    update_package_lists $sudo apt-get update -qq ||
+      echo "setup: some package lists could not be fetched; going on with the others" >&2
     updated=1
   fi
   $sudo apt-get install -y -qq --no-install-recommends "${missing[@]}" >/dev/null

@@ -4,7 +4,8 @@
 # a file it writes appears here, a program that hangs is stopped at the limit with a clear
 # message, a failing test case fails ctest, and a guest build that cannot go on says
 # where. A program's own fault comes back as its exception's status, once; only Wine
-# itself killed by a signal is run once more. Needs the win32 build.
+# itself killed by a signal is run once more. Needs the win32 build. Also: a failed update
+# of the package lists is tried again.
 set -uo pipefail
 repo="$(cd "$(dirname "$0")/../.." && pwd)"
 cd "$repo"
@@ -110,6 +111,19 @@ if [ "$(id -u)" -eq 0 ]; then
     check "it names the step and its log" \
         grep -qF "step 'mirror' failed (exit 1); log: $work/guest/logs/mirror.log" "$work/mirror-stderr"
 fi
+
+# 7. Package lists: an update that fails is tried again, three times at most, and its
+# status says whether the last try worked (setup and the guest build then go on or say so).
+. scripts/package-lists.sh
+failing_update() { echo try >> "$work/tries"; [ "$(wc -l < "$work/tries")" -gt "$1" ]; }
+for case in "0 1 0" "2 3 0" "3 3 1" "5 3 1"; do
+    read -r failures tries expected <<< "$case"
+    : > "$work/tries"
+    status=0
+    MORVITH_APT_RETRY_SECONDS=0 update_package_lists failing_update "$failures" || status=$?
+    check "an update failing $failures time(s): $tries tries, status $expected" \
+        test "$(wc -l < "$work/tries"):$status" = "$tries:$expected"
+done
 
 echo "runner: $passed passed, $failed failed"
 [ "$failed" -eq 0 ]
