@@ -255,7 +255,8 @@ TEST_P(FastKernels, WindowedSsimMatchesTheReference) {
                     a.picture().FillRandom(width, fill.low, fill.high);
                     b.picture().FillRandom(width + 1, fill.low == fill.high ? -fill.high - 1 : fill.low, fill.high);
                     Rectangle& wrapped = fill.lower_block_rows == Wrapping::InA ? a : b;
-                    for (int y = 2; fill.lower_block_rows != Wrapping::None && y < height; y += y % 4 == 3 ? 3 : 1) {
+                    for (int y = 0; fill.lower_block_rows != Wrapping::None && y < height; ++y) {
+                        if (y % 4 < 2) continue;
                         for (int x = 0; x < width; ++x) wrapped.at(x, y) = PixelYC{-32768, -32768, -32768};
                     }
                     const ChannelTriple<double> reference = MeasureWindowedSsimWith(
