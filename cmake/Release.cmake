@@ -11,6 +11,9 @@ if(TARGET morvith AND TARGET morvith_ex)
     # breaks lines only at CR LF.
     configure_file(${docs}/readme.txt.in ${CMAKE_BINARY_DIR}/release/readme.txt @ONLY NEWLINE_STYLE CRLF)
     configure_file(${PROJECT_SOURCE_DIR}/LICENSE ${CMAKE_BINARY_DIR}/release/LICENSE.txt COPYONLY)
+    # The modules carry the VMAF model's figures, whose license travels with them.
+    configure_file(${docs}/LICENSE-VMAF-MODEL.txt ${CMAKE_BINARY_DIR}/release/LICENSE-VMAF-MODEL.txt
+        COPYONLY NEWLINE_STYLE CRLF)
 
     find_program(MORVITH_PANDOC pandoc)
     if(MORVITH_PANDOC)
@@ -43,7 +46,7 @@ if(TARGET morvith AND TARGET morvith_ex)
     endforeach()
 
     set(release_files morvith.auf morvith_ex.auf readme.txt guide.ja.html guide.en.html ${guide_pictures}
-        LICENSE.txt)
+        LICENSE.txt LICENSE-VMAF-MODEL.txt)
     list(TRANSFORM guide_pictures PREPEND ${docs}/ OUTPUT_VARIABLE picture_paths)
     add_custom_command(
         OUTPUT ${release_zip}
@@ -51,11 +54,13 @@ if(TARGET morvith AND TARGET morvith_ex)
         COMMAND ${CMAKE_COMMAND} -E make_directory ${release_dir} ${PROJECT_SOURCE_DIR}/dist
         COMMAND ${CMAKE_COMMAND} -E copy $<TARGET_FILE:morvith> $<TARGET_FILE:morvith_ex>
                 ${CMAKE_BINARY_DIR}/release/readme.txt ${CMAKE_BINARY_DIR}/release/LICENSE.txt
+                ${CMAKE_BINARY_DIR}/release/LICENSE-VMAF-MODEL.txt
                 ${guide_pages} ${picture_paths} ${release_dir}
         COMMAND ${CMAKE_COMMAND} -E rm -f ${release_zip}
         COMMAND ${CMAKE_COMMAND} -E chdir ${release_dir} ${CMAKE_COMMAND} -E tar cf ${release_zip} --format=zip
                 ${release_files}
         DEPENDS morvith morvith_ex ${guide_pages} ${picture_paths} ${docs}/readme.txt.in ${PROJECT_SOURCE_DIR}/LICENSE
+                ${docs}/LICENSE-VMAF-MODEL.txt
         COMMENT "Packing ${release_zip}"
         VERBATIM)
     add_custom_target(release DEPENDS ${release_zip})

@@ -15,7 +15,8 @@ rm -rf "$out"
 mkdir -p "$out/unpacked"
 (cd "$out/unpacked" && cmake -E tar xf "$zip")
 
-expected="LICENSE.txt
+expected="LICENSE-VMAF-MODEL.txt
+LICENSE.txt
 guide.en.html
 guide.ja.html
 morvith-window.png
