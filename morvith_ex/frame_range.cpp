@@ -17,7 +17,8 @@ bool FrameHoldsRegions(const RegionSettings& settings, int32_t width, int32_t he
 // Esc, the user's way out of a long range. The key's state is read directly: the host's
 // thread must not pump messages inside the callback. A key already down when the
 // measurement begins counts only once it has been seen up, so that the Esc of some
-// earlier action does not end the measurement.
+// earlier action does not end the measurement. The key state is the whole desktop's: an
+// Esc meant for another program in front is none of the range's business.
 class EscapeKey {
 public:
     EscapeKey() : held_from_before_(IsDown()) {}
@@ -25,11 +26,18 @@ public:
     bool Pressed() {
         const bool down = IsDown();
         if (!down) held_from_before_ = false;
-        return down && !held_from_before_;
+        return down && !held_from_before_ && EditorIsInFront();
     }
 
 private:
     static bool IsDown() { return (GetAsyncKeyState(VK_ESCAPE) & 0x8000) != 0; }
+
+    static bool EditorIsInFront() {
+        const HWND front = GetForegroundWindow();
+        DWORD process = 0;
+        return front != nullptr && GetWindowThreadProcessId(front, &process) != 0 &&
+               process == GetCurrentProcessId();
+    }
 
     bool held_from_before_;
 };

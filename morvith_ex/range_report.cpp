@@ -1,5 +1,6 @@
 #include "range_report.h"
 
+#include <cstdint>
 #include <cstdlib>
 
 #include "report_graph.h"
@@ -23,7 +24,8 @@ bool SameMeasurement(const RegionSettings& a, const RegionSettings& b) {
 }  // namespace
 
 FrameValues* ReserveReportFrames(int32_t frame_count) {
-    if (frame_count <= 0) return nullptr;
+    // A count that the host's sliders never hand out can make the size wrap in 32 bits.
+    if (frame_count <= 0 || static_cast<size_t>(frame_count) > SIZE_MAX / sizeof(FrameValues)) return nullptr;
     // malloc reports a refusal with null, where a failed new would end the host.
     return static_cast<FrameValues*>(
         std::malloc(static_cast<size_t>(frame_count) * sizeof(FrameValues)));

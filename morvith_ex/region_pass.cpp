@@ -25,6 +25,8 @@ enum SliderIndex {
 
 enum CheckboxIndex { CHECKBOX_AVERAGE, CHECKBOX_OUTLINE };
 
+bool process_frame_running = false;
+
 bool RectangleFits(int64_t left, int64_t top, int64_t width, int64_t height,
                    int64_t picture_width, int64_t picture_height) {
     return left >= 0 && top >= 0 && left + width <= picture_width &&
@@ -171,7 +173,13 @@ void DrawRegionOutlines(PixelYC* picture, int32_t pitch, const RegionSettings& s
 MORVITH_HOST_CALLBACK int32_t ProcessFrame(host::FilterRegistration* registration,
                                            host::FrameJob* job) {
     if (registration == nullptr || job == nullptr) return 1;
-    return RunRegionPass(*registration, *job);
+    const bool outer = process_frame_running;
+    process_frame_running = true;
+    const int32_t result = RunRegionPass(*registration, *job);
+    process_frame_running = outer;
+    return result;
 }
+
+bool ProcessFrameIsRunning() { return process_frame_running; }
 
 }  // namespace morvith::ex

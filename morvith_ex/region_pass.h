@@ -63,5 +63,8 @@ RangeOutcome MeasureFrameRange(host::FilterRegistration& registration,
 
 MORVITH_HOST_CALLBACK int32_t ProcessFrame(host::FilterRegistration* registration,
                                            host::FrameJob* job);
+// Whether the host's render is inside ProcessFrame, a range's boxes and their message loop
+// included.
+bool ProcessFrameIsRunning();
 
 }  // namespace morvith::ex

@@ -1,6 +1,7 @@
 #include "report_commands.h"
 
 #include "range_report.h"
+#include "region_pass.h"
 #include "report_graph.h"
 
 namespace morvith::ex {
@@ -14,6 +15,9 @@ int32_t MoveToReportFrame(host::FilterRegistration& registration, void* edit_han
         services.MoveToFrame == nullptr) {
         return 0;
     }
+    // The error box of a range has no owner, so the graph and the menus stay usable under
+    // it; a move would ask the host for a render while its render is still in progress.
+    if (ProcessFrameIsRunning()) return 0;
     if (services.IsEditing(edit_handle) == 0 || services.IsSavingOutput(edit_handle) != 0) {
         return 0;
     }
@@ -21,7 +25,12 @@ int32_t MoveToReportFrame(host::FilterRegistration& registration, void* edit_han
     if (report == nullptr || !report->HasFrames() || frame < 0) return 0;
     // A report of a longer edit than the one now open names no frame of it.
     if (frame >= services.FrameCount(edit_handle)) return 0;
-    ExpectRenderOfReportAt(services.MoveToFrame(edit_handle, frame));
+    const int32_t moved_to = services.MoveToFrame(edit_handle, frame);
+    // With the filter off the render after the move passes this module by, and whatever a
+    // later one at that frame is handed may have changed upstream.
+    if (services.FilterIsEnabled == nullptr || services.FilterIsEnabled(&registration) != 0) {
+        ExpectRenderOfReportAt(moved_to);
+    }
     return 1;
 }
 
@@ -63,7 +72,7 @@ MORVITH_HOST_CALLBACK int32_t HandleWindowMessage(HWND window, UINT message, WPA
             if (wparam != WORST_FRAME_MENU_ID) return 0;
             return MoveToWorstFrame(*registration, edit_handle);
         case host::EXPORT_MESSAGE:
-            if (services.IsSavingOutput(edit_handle) == 0) ExportReport(window);
+            if (!ProcessFrameIsRunning() && services.IsSavingOutput(edit_handle) == 0) ExportReport(window);
             return 0;
         default:
             return 0;

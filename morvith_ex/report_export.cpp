@@ -20,12 +20,15 @@ constexpr char EXPORT_FAILED_TEXT[] = "CSVファイルを書き出せません�
 constexpr char NO_TEMPORARY_FILE_TEXT[] = "同じフォルダに一時ファイルを作れません。";
 constexpr char NOT_WRITTEN_TEXT[] = "書き込みに失敗しました。";
 constexpr char NOT_REPLACED_TEXT[] = "ファイルを置き換えられません。";
+constexpr char NOT_CHOSEN_TEXT[] = "保存先のファイル名を受け取れませんでした。";
 
 // Buffers of the module's own: the dialog writes only into these.
 OPENFILENAMEA save_dialog;
 char dialog_path[MAX_PATH];
 
-bool AskForFileName(HWND owner, const RangeReport& report) {
+enum class Choice { Chosen, Cancelled, Failed };
+
+Choice AskForFileName(HWND owner, const RangeReport& report) {
     std::snprintf(dialog_path, sizeof dialog_path, "morvith_ex_%ld-%ld.csv",
                   static_cast<long>(report.settings.range_start),
                   static_cast<long>(report.settings.range_end));
@@ -38,7 +41,9 @@ bool AskForFileName(HWND owner, const RangeReport& report) {
     save_dialog.lpstrTitle = EXPORT_DIALOG_TITLE;
     save_dialog.Flags = OFN_OVERWRITEPROMPT | OFN_PATHMUSTEXIST | OFN_HIDEREADONLY | OFN_NOCHANGEDIR;
     save_dialog.lpstrDefExt = "csv";
-    return GetSaveFileNameA(&save_dialog) != 0;
+    if (GetSaveFileNameA(&save_dialog) != 0) return Choice::Chosen;
+    // A name too long for the buffer, among others, ends the dialog as Cancel does.
+    return CommDlgExtendedError() == 0 ? Choice::Cancelled : Choice::Failed;
 }
 
 // Rows gathered into one buffer and written a buffer at a time.
@@ -93,21 +98,42 @@ size_t FolderLength(const char* path) {
     return length;
 }
 
+// A new empty file beside the target, open for writing, its name in `temporary`; null when
+// none could be made.
+HANDLE CreateTemporaryFile(const char* target, char (&temporary)[MAX_PATH]) {
+    // GetTempFileNameA takes folders of up to MAX_PATH - 14 characters.
+    constexpr size_t TEMP_FILE_FOLDER_MAX = MAX_PATH - 14;
+    const size_t folder_length = FolderLength(target);
+    if (folder_length <= TEMP_FILE_FOLDER_MAX) {
+        char folder[MAX_PATH];
+        if (folder_length == 0) {
+            std::snprintf(folder, sizeof folder, ".");
+        } else {
+            std::memcpy(folder, target, folder_length);
+            folder[folder_length] = '\0';
+        }
+        if (GetTempFileNameA(folder, "mvx", 0, temporary) == 0) return nullptr;
+        return CreateFileA(temporary, GENERIC_WRITE, 0, nullptr, TRUNCATE_EXISTING, FILE_ATTRIBUTE_NORMAL,
+                           nullptr);
+    }
+    // A deeper folder: the target's own name with a suffix, a name no other file holds.
+    for (int attempt = 0; attempt < 10; ++attempt) {
+        if (std::snprintf(temporary, sizeof temporary, "%s~%d", target, attempt) >= static_cast<int>(sizeof temporary)) {
+            break;
+        }
+        const HANDLE file = CreateFileA(temporary, GENERIC_WRITE, 0, nullptr, CREATE_NEW, FILE_ATTRIBUTE_NORMAL,
+                                        nullptr);
+        if (file != INVALID_HANDLE_VALUE) return file;
+        if (GetLastError() != ERROR_FILE_EXISTS) break;
+    }
+    return nullptr;
+}
+
 // The reason, or null once the file is in place.
 const char* WriteCsvFile(const char* target, const RangeReport& report) {
-    char folder[MAX_PATH];
-    const size_t folder_length = FolderLength(target);
-    if (folder_length == 0 || folder_length >= sizeof folder) {
-        std::snprintf(folder, sizeof folder, ".");
-    } else {
-        std::memcpy(folder, target, folder_length);
-        folder[folder_length] = '\0';
-    }
-    char temporary[MAX_PATH];
-    if (GetTempFileNameA(folder, "mvx", 0, temporary) == 0) return NO_TEMPORARY_FILE_TEXT;
-
-    const HANDLE file = CreateFileA(temporary, GENERIC_WRITE, 0, nullptr, TRUNCATE_EXISTING,
-                                    FILE_ATTRIBUTE_NORMAL, nullptr);
+    char temporary[MAX_PATH] = "";
+    const HANDLE file = CreateTemporaryFile(target, temporary);
+    if (file == nullptr) return NO_TEMPORARY_FILE_TEXT;
     const char* failure = nullptr;
     if (file == INVALID_HANDLE_VALUE) {
         failure = NOT_WRITTEN_TEXT;
@@ -131,12 +157,17 @@ void ExportReport(HWND owner) {
         MessageBoxA(nullptr, NOTHING_TO_EXPORT_TEXT, DISPLAY_NAME, MB_OK | MB_ICONINFORMATION);
         return;
     }
-    if (!AskForFileName(owner, *report)) return;
-    if (const char* failure = WriteCsvFile(dialog_path, *report)) {
-        char text[MAX_PATH + 160];
+    const Choice choice = AskForFileName(owner, *report);
+    if (choice == Choice::Cancelled) return;
+    char text[MAX_PATH + 160];
+    if (choice == Choice::Failed) {
+        std::snprintf(text, sizeof text, "%s\n%s", EXPORT_FAILED_TEXT, NOT_CHOSEN_TEXT);
+    } else if (const char* failure = WriteCsvFile(dialog_path, *report)) {
         std::snprintf(text, sizeof text, "%s\n%s\n%s", EXPORT_FAILED_TEXT, dialog_path, failure);
-        host::ShowErrorBox(text);
+    } else {
+        return;
     }
+    host::ShowErrorBox(text);
 }
 
 }  // namespace morvith::ex

@@ -25,6 +25,9 @@ bool class_registered = false;
 HWND graph_window = nullptr;
 int32_t frame_on_screen = NO_FRAME;
 int32_t clicked_frame = NO_FRAME;
+// Whether a paint has shown the last report since it arrived, and the tick of the latest.
+bool report_shown = false;
+DWORD report_shown_at = 0;
 
 // Pens made for one repaint and deleted with it; a pen the system refuses is null, and the
 // lines it would draw come out in the previous pen.
@@ -165,6 +168,8 @@ void Paint(HWND window) {
     } else if (plot.width > 0) {
         DrawPlot(dc, *report, plot);
     }
+    report_shown = true;
+    report_shown_at = GetTickCount();
     SelectObject(dc, original_font);
     EndPaint(window, &paint);
 }
@@ -175,6 +180,10 @@ void Click(HWND window, int x, int y) {
     const PlotArea plot = PlotAreaOf(client.right, client.bottom);
     const RangeReport* report = LastReport();
     if (!plot.Contains(x, y) || report == nullptr || !report->HasFrames()) return;
+    // Clicks that waited in the queue through a range were aimed at columns of a graph the
+    // user saw before, not at this report's.
+    const DWORD clicked_at = static_cast<DWORD>(GetMessageTime());
+    if (!report_shown || static_cast<LONG>(clicked_at - report_shown_at) < 0) return;
     const int32_t frame = FrameAtColumn(report->frames, report->frame_count, x - plot.left, plot.width);
     if (frame < 0) return;
     clicked_frame = report->settings.range_start + frame;
@@ -246,16 +255,18 @@ void DestroyReportGraph(HINSTANCE instance) {
     class_registered = false;
     frame_on_screen = NO_FRAME;
     clicked_frame = NO_FRAME;
+    report_shown = false;
 }
 
 void RedrawReportGraph() {
+    report_shown = false;
     if (graph_window != nullptr) InvalidateRect(graph_window, nullptr, FALSE);
 }
 
 void ShowFrameOnGraph(int32_t frame) {
     if (frame == frame_on_screen) return;
     frame_on_screen = frame;
-    RedrawReportGraph();
+    if (graph_window != nullptr) InvalidateRect(graph_window, nullptr, FALSE);
 }
 
 int32_t TakeClickedFrame() {

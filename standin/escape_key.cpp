@@ -1,6 +1,9 @@
 // The Esc key as the plug-in reads it. Synthesised input need not reach the key state
 // under Wine's null display driver, so the host rewires the module's GetAsyncKeyState
-// import to a function of its own that answers from the test's key holds.
+// import to a function of its own that answers from the test's key holds. The window in
+// front is the desktop's, which the test programs running beside this one change at any
+// moment: the module's GetForegroundWindow answers the settings window, unless a test put
+// another program's window in front (foreign_window.h).
 
 #include <algorithm>
 #include <cstring>
@@ -16,6 +19,12 @@ SHORT WINAPI ScriptedGetAsyncKeyState(int key) {
     return host == nullptr ? 0 : host->EscapeKeyState(key);
 }
 
+HWND WINAPI ScriptedGetForegroundWindow() {
+    HostState* host = HostState::current;
+    if (ForeignWindowIsInFront() || host == nullptr) return GetForegroundWindow();
+    return host->window;
+}
+
 }  // namespace
 
 void HostState::FindKeyStateImport() {
@@ -25,13 +34,18 @@ void HostState::FindKeyStateImport() {
     system_key_state = *key_state_slot != reinterpret_cast<void*>(ScriptedGetAsyncKeyState)
                            ? *key_state_slot
                            : reinterpret_cast<void*>(GetProcAddress(GetModuleHandleA("user32.dll"), "GetAsyncKeyState"));
+    foreground_slot = FindImportSlot(module, "user32.dll", "GetForegroundWindow");
     RouteKeyStateImport(KeyStateSource::Scripted);
 }
 
 void HostState::RouteKeyStateImport(KeyStateSource source) {
+    const bool scripted = source == KeyStateSource::Scripted;
+    if (foreground_slot != nullptr) {
+        WriteImportSlot(foreground_slot, scripted ? reinterpret_cast<void*>(ScriptedGetForegroundWindow)
+                                                  : reinterpret_cast<void*>(GetForegroundWindow));
+    }
     if (key_state_slot == nullptr) return;
-    WriteImportSlot(key_state_slot, source == KeyStateSource::Scripted ? reinterpret_cast<void*>(ScriptedGetAsyncKeyState)
-                                                                       : system_key_state);
+    WriteImportSlot(key_state_slot, scripted ? reinterpret_cast<void*>(ScriptedGetAsyncKeyState) : system_key_state);
 }
 
 SHORT HostState::EscapeKeyState(int key) {

@@ -75,10 +75,13 @@ struct MessageBoxRecord {
 
 // A test's own code run inside a call, to turn the host hostile from a chosen moment:
 // after_service right after the host has answered and logged a service call, after_process
-// right after the process callback returns, before the host reads anything back.
+// right after the process callback returns, before the host reads anything back;
+// at_message_box when a message box comes up, before it is answered: what it posts is
+// handled by the box's own message loop, before the answer.
 struct CallHooks {
     std::function<void(Service)> after_service;
     std::function<void()> after_process;
+    std::function<void()> at_message_box = {};
 };
 
 // The test's instruction for the next open-file or save dialog.
@@ -87,7 +90,7 @@ struct FileDialogAnswer {
     std::string path;  // typed into the file-name box, then Open (Save) is pressed
     // Not 0: no dialog comes up; the system's function answers as it does for a chosen
     // name that does not fit the plug-in's buffer: FALSE, with the size it needed in the
-    // buffer's first two bytes.
+    // buffer's first two bytes, and FNERR_BUFFERTOOSMALL from CommDlgExtendedError.
     uint16_t needed_size = 0;
     // No dialog comes up; the function returns TRUE with `path` as the chosen name, as
     // for a folder that went away after it was chosen.

@@ -119,6 +119,7 @@ void AnswerMessageBox(HWND box) {
         // leaves it open, the name refused.
         if (file_dialog != nullptr && file_dialog->record < records.size() && answer != IDYES)
             records[file_dialog->record].refused = true;
+        if (host->hooks.at_message_box) host->hooks.at_message_box();
     }
     Press(box, answer);
 }
@@ -224,6 +225,7 @@ BOOL WINAPI AnsweredFileDialog(OPENFILENAMEA* dialog) {
     HostState* host = HostState::current;
     const bool scripted = host != nullptr && !host->dialog_answers.empty() &&
                           (host->dialog_answers.front().needed_size != 0 || host->dialog_answers.front().without_dialog);
+    if (host != nullptr) host->dialog_error_scripted = scripted;
     if (!scripted) {
         save_dialog_called = SAVE;
         const BOOL chosen = SYSTEM_DIALOG(dialog);
@@ -239,6 +241,7 @@ BOOL WINAPI AnsweredFileDialog(OPENFILENAMEA* dialog) {
     record.answer = std::move(host->dialog_answers.front());
     host->dialog_answers.pop_front();
     BOOL chosen = FALSE;
+    host->scripted_dialog_error = record.answer.needed_size != 0 ? FNERR_BUFFERTOOSMALL : 0;
     if (record.answer.without_dialog) {
         const std::string& path = record.answer.path;
         chosen = dialog->lpstrFile != nullptr && path.size() < dialog->nMaxFile;
@@ -248,6 +251,14 @@ BOOL WINAPI AnsweredFileDialog(OPENFILENAMEA* dialog) {
     }
     host->file_dialogs.push_back(std::move(record));
     return chosen;
+}
+
+// The module's CommDlgExtendedError: the error of the scripted answer that the last dialog
+// call gave, else the system's.
+DWORD WINAPI AnsweredDialogError() {
+    HostState* host = HostState::current;
+    if (host != nullptr && host->dialog_error_scripted) return host->scripted_dialog_error;
+    return CommDlgExtendedError();
 }
 
 }  // namespace
@@ -270,6 +281,8 @@ void HostState::RouteFileDialogImport() {
         WriteImportSlot(slot, reinterpret_cast<void*>(AnsweredFileDialog<GetOpenFileNameA, false>));
     if (void** slot = FindImportSlot(module, "comdlg32.dll", "GetSaveFileNameA"))
         WriteImportSlot(slot, reinterpret_cast<void*>(AnsweredFileDialog<GetSaveFileNameA, true>));
+    if (void** slot = FindImportSlot(module, "comdlg32.dll", "CommDlgExtendedError"))
+        WriteImportSlot(slot, reinterpret_cast<void*>(AnsweredDialogError));
 }
 
 void StandInHost::QueueFileDialogAnswer(FileDialogAnswer answer) { state_->dialog_answers.push_back(std::move(answer)); }

@@ -151,8 +151,16 @@ void StandInHost::ClickControl(int id, int x, int y) {
     const HWND control = GetDlgItem(state_->window, id);
     if (control == nullptr) throw std::invalid_argument("stand-in host: no control " + std::to_string(id));
     state_->MakeCurrent();
-    SendMessageA(control, WM_LBUTTONDOWN, MK_LBUTTON, MAKELPARAM(x, y));
-    SendMessageA(control, WM_LBUTTONUP, 0, MAKELPARAM(x, y));
+    // The user clicks on what the control shows: its paint comes first. The click is posted,
+    // as the system queues one, with the time it was made.
+    UpdateWindow(control);
+    PostMessageA(control, WM_LBUTTONDOWN, MK_LBUTTON, MAKELPARAM(x, y));
+    PostMessageA(control, WM_LBUTTONUP, 0, MAKELPARAM(x, y));
+    MSG message;
+    while (PeekMessageA(&message, nullptr, 0, 0, PM_REMOVE)) {
+        TranslateMessage(&message);
+        DispatchMessageA(&message);
+    }
 }
 
 void StandInHost::PressButton(int id) {

@@ -20,7 +20,8 @@
 //                   SetKeyStateSource, SetCallHooks; what came up: message_boxes, file_dialogs
 //   screenshots     ShowHostControls, CaptureWindow
 // Clips and image files are in pictures.h, the records and instructions in
-// host_records.h, the import table walker in import_table.h.
+// host_records.h, the import table walker in import_table.h, another program's window in
+// front of the desktop in foreign_window.h.
 //
 // Everything runs on the thread that created the host; one host is active at a time
 // (the most recent one to be created or called).
@@ -104,7 +105,9 @@ public:
     bool ChooseExport();
 
     // The keyboard as the plug-in reads it through GetAsyncKeyState: the test's holds of
-    // Esc (every other key is up), or the system's key state.
+    // Esc (every other key is up), or the system's key state. With the scripted keys its
+    // GetForegroundWindow answers the settings window, or the system's answer while a
+    // ForeignWindowInFront lives.
     void ScriptEscapeKey(std::vector<KeyHold> holds);
     void SetKeyStateSource(KeyStateSource source);
 
@@ -141,7 +144,8 @@ public:
     // Sends the window the WM_COMMAND / BN_CLICKED that a click on button id makes.
     void PressButton(int id);
     // A left click on control id at (x, y) of its client area (std::invalid_argument if
-    // there is no such control).
+    // there is no such control): the control's pending paint, then the click posted and
+    // every queued message handled.
     void ClickControl(int id, int x, int y);
 
     // For screenshots: the host's own slider and checkbox rows above the plug-in's

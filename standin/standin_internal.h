@@ -84,6 +84,7 @@ struct StandInHost::State {
     std::vector<int32_t> escape_reads;
     KeyStateSource key_state_source = KeyStateSource::Scripted;
     void** key_state_slot = nullptr;  // the module's import of GetAsyncKeyState, if any
+    void** foreground_slot = nullptr;  // and of GetForegroundWindow
     void* system_key_state = nullptr;
     void FindKeyStateImport();
     void RouteKeyStateImport(KeyStateSource source);
@@ -95,6 +96,8 @@ struct StandInHost::State {
     std::vector<MessageBoxRecord> message_boxes;
     std::vector<FileDialogRecord> file_dialogs;
     void RouteFileDialogImport();  // for the answers no dialog gives (NameTooLong, ChosenWithoutDialog)
+    bool dialog_error_scripted = false;  // the last dialog call was answered from the script
+    DWORD scripted_dialog_error = 0;
 };
 using HostState = StandInHost::State;
 
@@ -115,6 +118,9 @@ HWND CreateSettingsWindow(HostState& host);
 int StandardClientHeight(const FilterRegistration& registration);
 // GetWindowTextA bytes; empty for a null window.
 std::string TextOf(HWND window);
+
+// Whether a ForeignWindowInFront lives (foreign_window.cpp).
+bool ForeignWindowIsInFront();
 
 // The modal driver's WH_CBT hook on the calling thread, shared by every host.
 void AcquireModalHook();

@@ -134,10 +134,12 @@ LRESULT CALLBACK TitleHistory::Record(HWND window, UINT message, WPARAM wparam, 
 namespace repeating {
 testing::GuardedPicture* picture = nullptr;
 int32_t fetches = 0;
+int32_t last_frame = INT32_MAX;
 MORVITH_HOST_CALLBACK int32_t NotSaving(void*) { return 0; }
 MORVITH_HOST_CALLBACK int32_t Reserve(host::FilterRegistration*, int32_t, int32_t, int32_t, int32_t) { return 1; }
-MORVITH_HOST_CALLBACK PixelYC* Fetch(host::FilterRegistration*, void*, int32_t, int32_t* width, int32_t* height) {
+MORVITH_HOST_CALLBACK PixelYC* Fetch(host::FilterRegistration*, void*, int32_t frame, int32_t* width, int32_t* height) {
     ++fetches;
+    if (frame > last_frame) return nullptr;
     *width = picture->width();
     *height = picture->height();
     return picture->data();
@@ -150,6 +152,7 @@ RepeatingHost::RepeatingHost(StandInHost& host, testing::GuardedPicture& picture
     services_.ReserveFrameCache = repeating::Reserve;
     services_.FetchFilteredFrame = repeating::Fetch;
     registration_.services = &services_;
+    repeating::last_frame = INT32_MAX;
 }
 
 int32_t RepeatingHost::Process(const Controls& c) {
@@ -168,5 +171,6 @@ int32_t RepeatingHost::Process(const Controls& c) {
 }
 
 int32_t RepeatingHost::fetches() const { return repeating::fetches; }
+void RepeatingHost::DeliverFramesUpTo(int32_t last) { repeating::last_frame = last; }
 
 }  // namespace morvith::ex_test

@@ -115,6 +115,8 @@ public:
     // The callback's result on a job of the picture, with these sliders and checkboxes.
     int32_t Process(const Controls& controls);
     int32_t fetches() const;
+    // Frames past `last` are not delivered (null), as past the end of a clip.
+    void DeliverFramesUpTo(int32_t last);
 
 private:
     host::FilterRegistration registration_;

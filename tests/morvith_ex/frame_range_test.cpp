@@ -4,6 +4,7 @@
 #include <cmath>
 
 #include "ex_harness.h"
+#include "foreign_window.h"
 #include "guarded_picture.h"
 
 namespace morvith::ex_test {
@@ -276,6 +277,18 @@ TEST_F(ExFrameRange, EscBeforeAFrameTheHostCannotDeliverStopsWithoutABox) {
     EXPECT_EQ(result.title, Progress(2, 5));
     EXPECT_EQ(host_.message_boxes().size(), 1u);
     EXPECT_EQ(result.escape_reads, ReadsBeforeFetches(3));
+}
+
+// The key state is the desktop's: an Esc pressed while another program is in front was meant
+// for that program.
+TEST_F(ExFrameRange, EscPressedInAnotherProgramLeavesTheRangeRunning) {
+    host_.ScriptEscapeKey({{1, HELD}});
+    {
+        const standin::ForeignWindowInFront other_program;
+        EXPECT_TRUE(IsResultLine(Run(RANGE).title, ""));
+        EXPECT_EQ(host_.CallsOf(Service::FetchFilteredFrame).size(), 5u);
+    }
+    EXPECT_EQ(Run(RANGE).title, STOPPED_TEXT + std::string(" (1/5)"));
 }
 
 TEST_F(ExFrameRange, OnlyARangeThatFetchesReadsTheKey) {

@@ -226,7 +226,7 @@ TEST_F(ExRangeReport, TheFileIsReplacedWholeOrNotAtAll) {
     const std::string missing = folder_ + "\\gone\\report.csv";
     for (const Case& c : std::vector<Case>{
              {"cancelled", FileDialogAnswer::Cancel(), 0, false, false, "old"},
-             {"a name too long for the buffer", FileDialogAnswer::NameTooLong(600), 0, false, false, "old"},
+             {"a name too long for the buffer", FileDialogAnswer::NameTooLong(600), 0, false, true, "old"},
              {"not overwritten", FileDialogAnswer::Open(target), IDNO, false, false, "old"},
              {"overwritten", FileDialogAnswer::Open(target), IDYES, false, false, written},
              {"held open by another program", FileDialogAnswer::Open(target), IDYES, true, true, "old"},
@@ -254,6 +254,38 @@ TEST_F(ExRangeReport, TheFileIsReplacedWholeOrNotAtAll) {
             EXPECT_EQ(box.text.rfind(EXPORT_FAILED_TEXT, 0), 0u) << box.text;
             EXPECT_EQ(box.caption, ERROR_CAPTION);
         }
+    }
+
+    // A folder too deep for the system's temporary names (250 bytes): the file is still made
+    // beside the target, under a name that no file there holds.
+    const std::string deep = folder_ + "\\" + std::string(250 - folder_.size() - 1, 'd');
+    ASSERT_TRUE(CreateDirectoryA(deep.c_str(), nullptr));
+    const std::string deep_target = deep + "\\r.csv";
+    std::ofstream(deep_target + "~0", std::ios::binary) << "other";
+    Export(FileDialogAnswer::ChosenWithoutDialog(deep_target));
+    EXPECT_TRUE(host_.message_boxes().empty());
+    EXPECT_EQ(Contents(deep_target), written);
+    EXPECT_EQ(Contents(deep_target + "~0"), "other");
+    EXPECT_EQ(FilesIn(deep).size(), 2u);
+    for (const std::string& name : FilesIn(deep)) DeleteFileA((deep + "\\" + name).c_str());
+    RemoveDirectoryA(deep.c_str());
+}
+
+// The render that a move asks for may pass the module by (the filter switched off): a later
+// render at that frame measures again, as the frames upstream may have changed meanwhile.
+TEST_F(ExRangeReport, OnlyTheFirstRenderAfterAMoveShowsTheReport) {
+    Run(RANGE);
+    host_.SetRenderOnWindowResult(false);
+    for (const int32_t enabled : {1, 0}) {
+        SCOPED_TRACE(enabled);
+        host_.SetFilterIsEnabledResult(enabled);
+        host_.ClearLog();
+        ASSERT_TRUE(host_.ChooseMenuItem(host_.MenuItems().at(0).id));
+        ASSERT_EQ(host_.CallsOf(Service::MoveToFrame).size(), 1u);
+        host_.SetFilterIsEnabledResult(1);
+        if (enabled != 0) Run(RANGE, 0);  // another frame shown first, through the filter
+        Run(RANGE, 3);
+        EXPECT_EQ(host_.CallsOf(Service::FetchFilteredFrame).size(), 6u);
     }
 }
 
@@ -345,6 +377,23 @@ TEST(ExFrameRangePool, ARangeWithoutRoomForItsValuesStillShowsItsResult) {
     EXPECT_TRUE(host.ChooseExport());
     ASSERT_EQ(host.message_boxes().size(), 1u);
     EXPECT_EQ(host.message_boxes()[0].text, NOTHING_TO_EXPORT_TEXT);
+}
+
+// A count whose values' size wraps in 32 bits (24 bytes a frame) has no room for them: here
+// the size would wrap to 1 MB, which the range would walk past from its 43691st frame on.
+TEST(ExFrameRangePool, ACountWhoseRoomWrapsGetsNone) {
+    StandInHost host(MODULE_PATH);
+    testing::GuardedPicture picture(4, 1, 4);
+    picture.FillRandom(3, 0, 4096);
+    RepeatingHost repeating(host, picture);
+    constexpr int32_t WRAPPING = 178956971 + 43690;  // 24 x this is 2^32 + 1048568
+    repeating.DeliverFramesUpTo(49999);
+    ASSERT_EQ(repeating.Process({.kind = 1, .region_width = 2, .region_height = 1, .x2 = 2,
+                                 .range_end = WRAPPING - 1, .average = 1, .outline = 0}),
+              1);
+    EXPECT_EQ(repeating.fetches(), 50001);
+    ASSERT_EQ(host.message_boxes().size(), 1u);
+    EXPECT_EQ(host.message_boxes()[0].text, FRAME_ERROR_TEXT);
 }
 
 // 100000 frames without a difference: every value infinite, the worst frame the first, which

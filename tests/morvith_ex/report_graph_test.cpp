@@ -151,6 +151,51 @@ TEST_F(ExReportGraph, ClicksOutsideThePlotWithoutAReportAFileOrWhileSavingDoNoth
     EXPECT_EQ(ClickColumn(0), 0);
 }
 
+// The fetch-error box has no owner: the graph, the Edit menu and File > Export stay in reach
+// under it while the host is still inside its render. Until the render is over they do nothing.
+TEST_F(ExReportGraph, NoMoveAndNoExportWhileARangesBoxIsUp) {
+    Measure(RangeOf(0, 7));
+    UpdateWindow(Graph());
+    const PlotArea plot = Plot();
+    host_.SetCallHooks({{}, {}, [&] {
+        PostMessageA(Graph(), WM_LBUTTONDOWN, MK_LBUTTON, MAKELPARAM(plot.left + 1, plot.top + plot.height / 2));
+        PostMessageA(host_.window(), host::MENU_COMMAND_MESSAGE, host_.MenuItems().at(0).id, 0);
+        PostMessageA(host_.window(), host::EXPORT_MESSAGE, 0, 0);
+    }});
+    host_.ClearLog();
+    Measure(RangeOf(1, 9));  // the clip ends at frame 7
+    host_.SetCallHooks({});
+    EXPECT_EQ(host_.message_boxes().size(), 1u);
+    EXPECT_TRUE(host_.CallsOf(Service::MoveToFrame).empty());
+    EXPECT_TRUE(host_.file_dialogs().empty());
+    RangeOf(0, 7).ApplyTo(host_);
+    EXPECT_EQ(ClickColumn(0), 0);
+}
+
+// Clicks wait in the queue while a range runs; handled after it, they would land on the new
+// report's columns, which the user has not seen yet.
+TEST_F(ExReportGraph, AClickQueuedDuringARangeIsDropped) {
+    Measure(RangeOf(0, 7));
+    UpdateWindow(Graph());
+    const PlotArea plot = Plot();
+    bool clicked = false;
+    host_.SetCallHooks({[&](Service service) {
+                            if (service != Service::FetchFilteredFrame || clicked) return;
+                            clicked = true;
+                            PostMessageA(Graph(), WM_LBUTTONDOWN, MK_LBUTTON,
+                                         MAKELPARAM(plot.left + 1, plot.top + plot.height / 2));
+                        },
+                        {}});
+    Measure(RangeOf(1, 7));
+    host_.SetCallHooks({});
+    host_.ClearLog();
+    MSG message;
+    while (PeekMessageA(&message, nullptr, 0, 0, PM_REMOVE)) DispatchMessageA(&message);
+    EXPECT_TRUE(clicked);
+    EXPECT_TRUE(host_.CallsOf(Service::MoveToFrame).empty());
+    EXPECT_EQ(ClickColumn(0), 1);
+}
+
 TEST(ExReportGraphObjects, RepaintsLeaveNoObjectBehind) {
     testing::GdiTally gdi(MODULE_PATH);
     {
