@@ -3,6 +3,8 @@
 #include <algorithm>
 #include <cmath>
 #include <cstddef>
+#include <cstdint>
+#include <limits>
 #include <new>
 
 #include "vmaf/adm_kernels.h"
@@ -36,11 +38,11 @@ int Border(int n) { return std::max(0, (n - 5) / 10); }
 // allocation it only counts.
 struct Carver {
     unsigned char* base;
-    size_t used = 0;
+    uint64_t used = 0;  // beyond what a 32-bit size holds for a large enough picture
 
     template <typename T>
-    T* Take(size_t count) {
-        used = (used + 63) & ~size_t{63};
+    T* Take(uint64_t count) {
+        used = (used + 63) & ~uint64_t{63};
         T* piece = base != nullptr ? reinterpret_cast<T*>(base + used) : nullptr;
         used += count * sizeof(T);
         return piece;
@@ -63,7 +65,7 @@ struct AdmShare {
 
 namespace {
 
-size_t Layout(int width, int height, unsigned char* base, float* approximation[3][2],
+uint64_t Layout(int width, int height, unsigned char* base, float* approximation[3][2],
               AdmShare** shares, double** row_sums) {
     Carver carver{base};
     int level_width = width, level_height = height;
@@ -71,12 +73,12 @@ size_t Layout(int width, int height, unsigned char* base, float* approximation[3
         level_width = Half(level_width);
         level_height = Half(level_height);
         for (int picture = 0; picture < 2; ++picture) {
-            approximation[level][picture] = carver.Take<float>(size_t(level_width) * level_height);
+            approximation[level][picture] = carver.Take<float>(uint64_t(level_width) * level_height);
         }
     }
     const int band_width = Half(width);
     *shares = carver.Take<AdmShare>(ADM_SHARES);
-    *row_sums = carver.Take<double>(size_t{6} * Half(height));
+    *row_sums = carver.Take<double>(uint64_t{6} * Half(height));
     for (int share = 0; share < ADM_SHARES; ++share) {
         AdmShare s;
         for (auto& rows : s.converted) {
@@ -193,8 +195,9 @@ int64_t AdmWorkspace::WorkingBytes(int width, int height) {
 bool AdmWorkspace::Prepare(int width, int height) {
     if (memory_ != nullptr && width == width_ && height == height_) return true;
     Release();
-    const size_t bytes = static_cast<size_t>(WorkingBytes(width, height));
-    memory_ = new (std::nothrow) unsigned char[bytes];
+    const int64_t bytes = WorkingBytes(width, height);
+    if (width < 1 || height < 1 || static_cast<uint64_t>(bytes) > PTRDIFF_MAX) return false;
+    memory_ = new (std::nothrow) unsigned char[static_cast<size_t>(bytes)];
     if (memory_ == nullptr) return false;
     Layout(width, height, memory_, approximation_, &shares_, &row_sums_);
     width_ = width;
@@ -210,6 +213,10 @@ void AdmWorkspace::Release() {
 
 double MeasureAdm2With(const AdmKernels& kernels, LumaPlane reference, LumaPlane distorted,
                        int width, int height, AdmWorkspace& workspace, RowTeam* team) {
+    if (width < VMAF_MIN_SIZE || height < VMAF_MIN_SIZE || width != workspace.width_ ||
+        height != workspace.height_) {
+        return std::numeric_limits<double>::quiet_NaN();
+    }
     double numerator = 0, denominator = 0;
     LevelPass p{};
     p.kernels = &kernels;

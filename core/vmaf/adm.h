@@ -29,6 +29,7 @@ public:
     AdmWorkspace& operator=(const AdmWorkspace&) = delete;
 
     // Keeps what it has for the same size; false when memory is refused (then holds none).
+    // Any size of at least 1 x 1 may be asked for.
     bool Prepare(int width, int height);
     void Release();
     static int64_t WorkingBytes(int width, int height);
@@ -46,7 +47,8 @@ private:
 };
 
 // adm2 of the Y planes (width, height >= VMAF_MIN_SIZE), with the workspace prepared for
-// that size. Never allocates.
+// that size; NaN, with nothing read, for a smaller size or a workspace not prepared for
+// it. Never allocates.
 double MeasureAdm2(LumaPlane reference, LumaPlane distorted, int width, int height,
                    AdmWorkspace& workspace, RowTeam* team);
 
