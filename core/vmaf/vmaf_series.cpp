@@ -2,6 +2,7 @@
 #include <cstdlib>
 #include <new>
 
+#include "vmaf/adm.h"
 #include "vmaf/motion.h"
 #include "vmaf/vif.h"
 #include "vmaf/vmaf.h"
@@ -16,6 +17,7 @@ struct VmafSeries::State {
     void* memory = nullptr;
     VifWorkspace vif;
     MotionWorkspace motion;
+    AdmWorkspace adm;
     int blurred = 0;          // the motion plane holding the last reference blurred
     bool has_before = false;  // a reference has been blurred in this series
     bool pending = false;
@@ -73,7 +75,8 @@ int64_t VmafSeries::WorkingBytes(int width, int height) {
     State counting;
     counting.width = width;
     counting.height = height;
-    return counting.Lay(nullptr) + ALIGNMENT + static_cast<int64_t>(sizeof(State));
+    return counting.Lay(nullptr) + ALIGNMENT + static_cast<int64_t>(sizeof(State)) +
+           AdmWorkspace::WorkingBytes(width, height);
 }
 
 bool VmafSeries::Prepare(int width, int height) {
@@ -90,7 +93,8 @@ bool VmafSeries::Prepare(int width, int height) {
     state->height = height;
     const int64_t laid = state->Lay(nullptr);
     state->memory = std::malloc(static_cast<size_t>(laid + ALIGNMENT));
-    if (state->memory == nullptr) {
+    if (state->memory == nullptr || !state->adm.Prepare(width, height)) {
+        std::free(state->memory);
         delete state;
         return false;
     }
@@ -125,6 +129,7 @@ bool VmafSeries::TakeFrame(LumaPlane reference, LumaPlane distorted, RowTeam* te
     if (state_ == nullptr) return false;
     State& s = *state_;
     VmafFeatures features;
+    features.adm2 = MeasureAdm2(reference, distorted, s.width, s.height, s.adm, team);
     s.vif.Measure(ActiveVmafKernels(), reference, distorted, team, features.vif_scale);
     const double m = s.BlurNext(reference, team);
     const bool done = s.Complete(m, completed);

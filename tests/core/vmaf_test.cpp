@@ -18,8 +18,6 @@ using testing::GuardedPicture;
 using testing::LoadVmafCase;
 using testing::VmafCase;
 
-// ADM comes in from its own branch; until then the series leaves adm2 at 0.
-constexpr bool kAdmMeasured = false;
 
 constexpr double kVifBound = 5e-5;
 constexpr double kMotionBound = 5e-5;
@@ -112,23 +110,19 @@ TEST(Vmaf, MatchesTheReferenceOnEverySharedCase) {
                 {clip.Metric(t, "integer_vif_scale0"), clip.Metric(t, "integer_vif_scale1"),
                  clip.Metric(t, "integer_vif_scale2"), clip.Metric(t, "integer_vif_scale3")}};
             EXPECT_NEAR(VmafScore(integer_features), clip.Metric(t, "vmaf"), 1e-6) << where;
-            if (kAdmMeasured) {
-                EXPECT_NEAR(f.adm2, clip.Metric(t, "adm2"), kAdmBound) << where;
-                EXPECT_NEAR(scored[t].score, clip.Metric(t, "vmaf_float"), kScoreBound) << where;
-            }
+            EXPECT_NEAR(f.adm2, clip.Metric(t, "adm2"), kAdmBound) << where;
+            EXPECT_NEAR(scored[t].score, clip.Metric(t, "vmaf_float"), kScoreBound) << where;
             scores.push_back(scored[t].score);
         }
-        if (kAdmMeasured) {
-            const VmafSummary summary = SummarizeVmaf(scores.data(), clip.frame_count);
-            EXPECT_NEAR(summary.mean, clip.pooled_vmaf_float.mean, kScoreBound) << name;
-            EXPECT_NEAR(summary.harmonic_mean, clip.pooled_vmaf_float.harmonic_mean,
-                        kScoreBound) << name;
-            EXPECT_NEAR(summary.min, clip.pooled_vmaf_float.min, kScoreBound) << name;
-            EXPECT_NEAR(summary.max, clip.pooled_vmaf_float.max, kScoreBound) << name;
-            // Not 100: the faintly textured patches of identical pictures score below 1.
-            if (name == "testsrc2-same") {
-                EXPECT_NEAR(summary.mean, 97.428, 5e-4);
-            }
+        const VmafSummary summary = SummarizeVmaf(scores.data(), clip.frame_count);
+        EXPECT_NEAR(summary.mean, clip.pooled_vmaf_float.mean, kScoreBound) << name;
+        EXPECT_NEAR(summary.harmonic_mean, clip.pooled_vmaf_float.harmonic_mean, kScoreBound)
+            << name;
+        EXPECT_NEAR(summary.min, clip.pooled_vmaf_float.min, kScoreBound) << name;
+        EXPECT_NEAR(summary.max, clip.pooled_vmaf_float.max, kScoreBound) << name;
+        // Not 100: the faintly textured patches of identical pictures score below 1.
+        if (name == "testsrc2-same") {
+            EXPECT_NEAR(summary.mean, 97.428, 5e-4);
         }
         // The clip's middle frames as a series of their own, between its neighbours' references.
         if (clip.frame_count >= 3) {
