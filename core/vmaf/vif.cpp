@@ -42,15 +42,6 @@ constexpr Taps SCALE_TAPS[4] = {
 constexpr int MAX_RADIUS = 8;
 constexpr int RING_ROWS = 2 * MAX_RADIUS + 1;
 
-// out[j] = Σ taps[k]·in[2j + k]: the next scale's filter across, at the even columns only.
-void DecimateRow(const float* in, const Taps& taps, int width, float* out) {
-    for (int j = 0; j < width; ++j) {
-        float sum = 0;
-        for (int k = 0; k < taps.count; ++k) sum += taps.w[k] * in[2 * j + k];
-        out[j] = sum;
-    }
-}
-
 struct ScalePass {
     const VmafKernels& kernels;
     int scale;
@@ -113,7 +104,7 @@ struct ScalePass {
                 kernels.filter_vertical(rows[0], next.w, next.count, width,
                                         block.decimation + next_radius);
                 MirrorBorders(block.decimation, width, next_radius);
-                DecimateRow(block.decimation, next, width / 2,
+                kernels.decimate_horizontal(block.decimation, next.w, next.count, width / 2,
                             next_planes[picture] + static_cast<ptrdiff_t>(i / 2) * (width / 2));
             }
         }

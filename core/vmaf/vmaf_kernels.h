@@ -41,6 +41,9 @@ struct VmafKernels {
     // border included.
     void (*filter_horizontal)(const float* in, const float* taps, int taps_count, int width,
                               float* out);
+    // out[j] = Σ taps[k]·in[2j + k]: the next scale's filter across, at even columns only.
+    void (*decimate_horizontal)(const float* in, const float* taps, int taps_count, int width,
+                                float* out);
     // The per-position terms of a row of statistics (the filtered values, not yet centred),
     // added into the row's sums.
     VifRowSums (*vif_terms)(VifStatistics statistics, int width);

@@ -2,19 +2,18 @@
 #include <cstring>
 
 #include "vmaf/vmaf_kernels.h"
+#include "vmaf/vmaf_terms.h"
+
+#if defined(MORVITH_X86_KERNELS)
+#include "x86/vmaf_kernels_x86.h"
+#endif
 
 namespace morvith {
 namespace {
 
-// Highest power first; the constant term is 0.
-constexpr float LOG2_POLYNOMIAL[9] = {
-    -0.012671635276421f, 0.064841182402670f, -0.157048836463065f,
-    0.257167726303123f,  -0.353800560300520f, 0.480131410397451f,
-    -0.721314327952201f, 1.442694803896991f,  0.0f};
-
 void WorkingRow(const PixelYC* row, int width, float* out) {
     for (int j = 0; j < width; ++j) {
-        out[j] = static_cast<float>(row[j].y * 219) * (1.0f / 4096) - 112.0f;
+        out[j] = WorkingValue(row[j].y);
     }
 }
 
@@ -57,6 +56,15 @@ void FilterHorizontal(const float* in, const float* taps, int taps_count, int wi
     }
 }
 
+void DecimateHorizontal(const float* in, const float* taps, int taps_count, int width,
+                        float* out) {
+    for (int j = 0; j < width; ++j) {
+        float sum = 0;
+        for (int k = 0; k < taps_count; ++k) sum += taps[k] * in[2 * j + k];
+        out[j] = sum;
+    }
+}
+
 double SumLanes(const double lanes[VMAF_SUM_LANES]) {
     double sum = 0;
     for (int lane = 0; lane < VMAF_SUM_LANES; ++lane) sum += lanes[lane];
@@ -67,30 +75,8 @@ VifRowSums VifTerms(VifStatistics s, int width) {
     double num[VMAF_SUM_LANES] = {};
     double den[VMAF_SUM_LANES] = {};
     for (int j = 0; j < width; ++j) {
-        const float eps = 1e-10f;
-        const float mu1 = s.mu1[j];
-        const float mu2 = s.mu2[j];
-        float sigma1_sq = s.rr[j] - mu1 * mu1;
-        float sigma2_sq = s.dd[j] - mu2 * mu2;
-        const float sigma12 = s.rd[j] - mu1 * mu2;
-        sigma1_sq = sigma1_sq < 0 ? 0.0f : sigma1_sq;
-        sigma2_sq = sigma2_sq < 0 ? 0.0f : sigma2_sq;
         float n, d;
-        if (sigma1_sq < 2.0f) {
-            n = 1.0f - sigma2_sq * (4.0f / 65025.0f);
-            d = 1.0f;
-        } else {
-            d = VmafLog2(1.0f + sigma1_sq * 0.5f);
-            if (sigma12 <= 0 || sigma2_sq < eps) {
-                n = 0;
-            } else {
-                float g = sigma12 / (sigma1_sq + eps);
-                float sv_sq = sigma2_sq - g * sigma12;
-                sv_sq = sv_sq < eps ? eps : sv_sq;
-                g = g > 100.0f ? 100.0f : g;
-                n = VmafLog2(1.0f + (g * g * sigma1_sq) / (sv_sq + 2.0f));
-            }
-        }
+        VifTerm(s.mu1[j], s.mu2[j], s.rr[j], s.dd[j], s.rd[j], n, d);
         num[j % VMAF_SUM_LANES] += n;
         den[j % VMAF_SUM_LANES] += d;
     }
@@ -108,30 +94,28 @@ double AbsoluteDifferenceRow(const float* a, const float* b, int width) {
 
 }  // namespace
 
-float VmafLog2(float x) {
-    uint32_t bits;
-    std::memcpy(&bits, &x, sizeof bits);
-    const int exponent = static_cast<int>(bits >> 23) - 127;
-    const uint32_t mantissa_bits = (bits & 0x7FFFFFu) | 0x3F800000u;
-    float mantissa;
-    std::memcpy(&mantissa, &mantissa_bits, sizeof mantissa);
-    const float t = mantissa - 1.0f;
-    float v = LOG2_POLYNOMIAL[0];
-    for (int i = 1; i < 9; ++i) v = v * t + LOG2_POLYNOMIAL[i];
-    return static_cast<float>(exponent) + v;
-}
+float VmafLog2(float x) { return Log2Polynomial(x); }
 
 const VmafKernels& ScalarVmafKernels() {
-    static constexpr VmafKernels kernels = {"scalar",         WorkingRow, FilterVertical,
-                                            VifVertical,      FilterHorizontal, VifTerms,
-                                            AbsoluteDifferenceRow};
+    static constexpr VmafKernels kernels = {
+        "scalar",           WorkingRow, FilterVertical,       VifVertical,
+        FilterHorizontal,   DecimateHorizontal, VifTerms,     AbsoluteDifferenceRow};
     return kernels;
 }
 
 const VmafKernels* VmafKernelsFor(KernelPath path) {
+    // The row kernels' dispatcher knows which paths this processor and module support.
     if (RowKernelsFor(path) == nullptr) return nullptr;
-    // The fast paths come in with their kernels; until then each runs the reference.
-    return &ScalarVmafKernels();
+    switch (path) {
+#if defined(MORVITH_X86_KERNELS)
+        case KernelPath::Sse2: return &Sse2VmafKernels();
+        case KernelPath::Avx: return &AvxVmafKernels();
+#endif
+#if defined(MORVITH_AVX2_KERNELS)
+        case KernelPath::Avx2: return &Avx2VmafKernels();
+#endif
+        default: return &ScalarVmafKernels();
+    }
 }
 
 const VmafKernels& ActiveVmafKernels() { return *VmafKernelsFor(ActiveKernelPath()); }
