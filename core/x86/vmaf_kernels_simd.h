@@ -22,12 +22,27 @@ struct VmafSimd {
         for (int j = 0; j < width; ++j) out[j] = WorkingValue(row[j].y);
     }
 
-    static void FilterVertical(const float* const* rows, const float* taps, int taps_count,
-                               int width, float* out) {
+    // The filters with their tap count known, so that the taps stay in registers and the
+    // loops over them unroll; any other count takes the general loop (K = 0).
+    template <typename Call>
+    static void WithTaps(int taps_count, const Call& call) {
+        switch (taps_count) {
+            case 17: call.template operator()<17>(); break;
+            case 9: call.template operator()<9>(); break;
+            case 5: call.template operator()<5>(); break;
+            case 3: call.template operator()<3>(); break;
+            default: call.template operator()<0>(); break;
+        }
+    }
+
+    template <int K>
+    static void FilterVerticalK(const float* const* rows, const float* taps, int taps_count,
+                                int width, float* out) {
+        const int count = K != 0 ? K : taps_count;
         int j = 0;
         for (; j + N <= width; j += N) {
             V sum = F::Of(0);
-            for (int k = 0; k < taps_count; ++k) {
+            for (int k = 0; k < count; ++k) {
                 sum = F::Add(sum, F::Multiply(F::Of(taps[k]), F::Load(rows[k] + j)));
             }
             F::Store(out + j, sum);
@@ -39,12 +54,14 @@ struct VmafSimd {
         }
     }
 
-    static void VifVertical(const float* const* r_rows, const float* const* d_rows,
-                            const float* taps, int taps_count, int width, VifStatistics out) {
+    template <int K>
+    static void VifVerticalK(const float* const* r_rows, const float* const* d_rows,
+                             const float* taps, int taps_count, int width, VifStatistics out) {
+        const int count = K != 0 ? K : taps_count;
         int j = 0;
         for (; j + N <= width; j += N) {
             V mu1 = F::Of(0), mu2 = F::Of(0), rr = F::Of(0), dd = F::Of(0), rd = F::Of(0);
-            for (int k = 0; k < taps_count; ++k) {
+            for (int k = 0; k < count; ++k) {
                 const V r = F::Load(r_rows[k] + j);
                 const V d = F::Load(d_rows[k] + j);
                 const V w = F::Of(taps[k]);
@@ -80,12 +97,14 @@ struct VmafSimd {
         }
     }
 
-    static void FilterHorizontal(const float* in, const float* taps, int taps_count, int width,
-                                 float* out) {
+    template <int K>
+    static void FilterHorizontalK(const float* in, const float* taps, int taps_count, int width,
+                                  float* out) {
+        const int count = K != 0 ? K : taps_count;
         int j = 0;
         for (; j + N <= width; j += N) {
             V sum = F::Of(0);
-            for (int k = 0; k < taps_count; ++k) {
+            for (int k = 0; k < count; ++k) {
                 sum = F::Add(sum, F::Multiply(F::Of(taps[k]), F::Load(in + j + k)));
             }
             F::Store(out + j, sum);
@@ -99,12 +118,14 @@ struct VmafSimd {
 
     // A whole vector of outputs reads in[2j + k] up to one sample past the last one it
     // uses: 2 * width + taps_count - 1 samples, within the input's mirrored row.
-    static void DecimateHorizontal(const float* in, const float* taps, int taps_count,
-                                   int width, float* out) {
+    template <int K>
+    static void DecimateHorizontalK(const float* in, const float* taps, int taps_count,
+                                    int width, float* out) {
+        const int count = K != 0 ? K : taps_count;
         int j = 0;
         for (; j + N <= width; j += N) {
             V sum = F::Of(0);
-            for (int k = 0; k < taps_count; ++k) {
+            for (int k = 0; k < count; ++k) {
                 sum = F::Add(sum, F::Multiply(F::Of(taps[k]), F::LoadEven(in + 2 * j + k)));
             }
             F::Store(out + j, sum);
@@ -114,6 +135,27 @@ struct VmafSimd {
             for (int k = 0; k < taps_count; ++k) sum += taps[k] * in[2 * j + k];
             out[j] = sum;
         }
+    }
+
+    static void FilterVertical(const float* const* rows, const float* taps, int taps_count,
+                               int width, float* out) {
+        WithTaps(taps_count, [&]<int K>() { FilterVerticalK<K>(rows, taps, taps_count, width, out); });
+    }
+    static void VifVertical(const float* const* r_rows, const float* const* d_rows,
+                            const float* taps, int taps_count, int width, VifStatistics out) {
+        WithTaps(taps_count, [&]<int K>() {
+            VifVerticalK<K>(r_rows, d_rows, taps, taps_count, width, out);
+        });
+    }
+    static void FilterHorizontal(const float* in, const float* taps, int taps_count, int width,
+                                 float* out) {
+        WithTaps(taps_count, [&]<int K>() { FilterHorizontalK<K>(in, taps, taps_count, width, out); });
+    }
+    static void DecimateHorizontal(const float* in, const float* taps, int taps_count,
+                                   int width, float* out) {
+        WithTaps(taps_count, [&]<int K>() {
+            DecimateHorizontalK<K>(in, taps, taps_count, width, out);
+        });
     }
 
     static V Log2(V x) {
