@@ -5,7 +5,7 @@
 //   core_bench [--reps N] [--quick] [--pass NAME]
 //
 // Prints one markdown table. --quick runs the small case once (a smoke run); --pass times
-// only that pass ("psnr", "ssim" or "windowed ssim") beside the read.
+// only that pass ("psnr", "ssim", "windowed ssim" or "adm") beside the read.
 
 #include <algorithm>
 #include <chrono>
@@ -21,6 +21,7 @@
 #include "psnr.h"
 #include "row_kernels.h"
 #include "ssim.h"
+#include "vmaf/adm_kernels.h"
 
 namespace morvith {
 namespace {
@@ -44,6 +45,7 @@ struct Variant {
     const char* path;
     bool parallel;
     std::vector<double> times_ms;
+    KernelPath kernel_path = KernelPath::Scalar;
 };
 
 double Median(std::vector<double> values) {
@@ -81,15 +83,18 @@ void RunCase(const Case& c, int reps, const char* only_pass) {
     std::vector<Variant> variants;
     for (bool parallel : {false, true}) {
         variants.push_back({"read", nullptr, "-", parallel, {}});
-        for (const char* operation : {"psnr", "ssim", "windowed ssim"}) {
+        for (const char* operation : {"psnr", "ssim", "windowed ssim", "adm"}) {
             if (only_pass != nullptr && std::strcmp(operation, only_pass) != 0) continue;
             for (KernelPath path : {KernelPath::Scalar, KernelPath::Sse2, KernelPath::Avx, KernelPath::Avx2}) {
                 const RowKernels* kernels = RowKernelsFor(path);
                 if (kernels != nullptr)
-                    variants.push_back({operation, kernels, KernelPathName(path), parallel, {}});
+                    variants.push_back({operation, kernels, KernelPathName(path), parallel, {}, path});
             }
         }
     }
+
+    AdmWorkspace adm_workspace;
+    if (!adm_workspace.Prepare(c.width, c.height)) std::abort();
 
     // Round robin, so that a noisy moment spreads over every variant alike.
     for (int rep = 0; rep < reps; ++rep) {
@@ -103,6 +108,9 @@ void RunCase(const Case& c, int reps, const char* only_pass) {
                                                                c.width, c.height, pitch,
                                                                pass_team)
                                                .y);
+            } else if (v.operation == "adm") {
+                sink = MeasureAdm2With(*AdmKernelsFor(v.kernel_path), {first_a, pitch},
+                                       {first_b, pitch}, c.width, c.height, adm_workspace, pass_team);
             } else if (v.operation == "windowed ssim") {
                 sink = MeasureWindowedSsimWith(*v.kernels, first_a, first_b, c.width, c.height,
                                                pitch, FULL_SCALE, pass_team)
