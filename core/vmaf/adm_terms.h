@@ -59,4 +59,18 @@ inline double AdmThreshold(const double* const masking[3], int j) {
     return (((above + centre) + below) + masking[1][j + 1]) / 30.0;
 }
 
+// Column j's terms of the Minkowski sums into accumulator m of each: the restored detail
+// less the threshold, then the weighted reference, each cubed.
+inline void AdmPoolColumn(const double* const masking[3], const double* const restored[3],
+                          const float* const reference[3], int j, const double weights[3],
+                          double partial[6][4], int m) {
+    const double threshold = AdmThreshold(masking, j);
+    for (int o = 0; o < 3; ++o) {
+        const double x = std::fmax(restored[o][j] - threshold, 0.0);
+        partial[o][m] += (x * x) * x;
+        const double c = weights[o] * std::fabs(static_cast<double>(reference[o][j]));
+        partial[3 + o][m] += (c * c) * c;
+    }
+}
+
 }  // namespace morvith
