@@ -40,6 +40,16 @@ struct VmafSimd {
                                 int width, float* out) {
         const int count = K != 0 ? K : taps_count;
         int j = 0;
+        for (; j + 4 * N <= width; j += 4 * N) {
+            V sum[4] = {F::Of(0), F::Of(0), F::Of(0), F::Of(0)};
+            for (int k = 0; k < count; ++k) {
+                const V w = F::Of(taps[k]);
+                for (int v = 0; v < 4; ++v) {
+                    sum[v] = F::Add(sum[v], F::Multiply(w, F::Load(rows[k] + j + v * N)));
+                }
+            }
+            for (int v = 0; v < 4; ++v) F::Store(out + j + v * N, sum[v]);
+        }
         for (; j + N <= width; j += N) {
             V sum = F::Of(0);
             for (int k = 0; k < count; ++k) {
@@ -102,6 +112,17 @@ struct VmafSimd {
                                   float* out) {
         const int count = K != 0 ? K : taps_count;
         int j = 0;
+        // Four vectors at a time: four chains of additions to overlap, each in tap order.
+        for (; j + 4 * N <= width; j += 4 * N) {
+            V sum[4] = {F::Of(0), F::Of(0), F::Of(0), F::Of(0)};
+            for (int k = 0; k < count; ++k) {
+                const V w = F::Of(taps[k]);
+                for (int v = 0; v < 4; ++v) {
+                    sum[v] = F::Add(sum[v], F::Multiply(w, F::Load(in + j + v * N + k)));
+                }
+            }
+            for (int v = 0; v < 4; ++v) F::Store(out + j + v * N, sum[v]);
+        }
         for (; j + N <= width; j += N) {
             V sum = F::Of(0);
             for (int k = 0; k < count; ++k) {
@@ -123,6 +144,16 @@ struct VmafSimd {
                                     int width, float* out) {
         const int count = K != 0 ? K : taps_count;
         int j = 0;
+        for (; j + 2 * N <= width; j += 2 * N) {
+            V sum[2] = {F::Of(0), F::Of(0)};
+            for (int k = 0; k < count; ++k) {
+                const V w = F::Of(taps[k]);
+                for (int v = 0; v < 2; ++v) {
+                    sum[v] = F::Add(sum[v], F::Multiply(w, F::LoadEven(in + 2 * (j + v * N) + k)));
+                }
+            }
+            for (int v = 0; v < 2; ++v) F::Store(out + j + v * N, sum[v]);
+        }
         for (; j + N <= width; j += N) {
             V sum = F::Of(0);
             for (int k = 0; k < count; ++k) {
