@@ -1,12 +1,15 @@
 #pragma once
 
 // ADM's per-coefficient terms, shared by the scalar kernels and the tails of the x86 ones.
+// Internal linkage: each file compiles its own copy with its own instruction set, and no
+// copy built for a later set may stand in for the baseline's.
 
 #include <cmath>
 
 #include "pixel.h"
 
 namespace morvith {
+namespace {
 
 // db2's taps in float32; the high-pass taps are the low-pass ones reversed, every other
 // one negated.
@@ -73,4 +76,5 @@ inline void AdmPoolColumn(const double* const masking[3], const double* const re
     }
 }
 
+}  // namespace
 }  // namespace morvith
