@@ -41,10 +41,12 @@ struct AvxAdmVectors {
     static D MaxD(D a, D b) { return _mm256_max_pd(a, b); }
     static D AbsD(D a) { return _mm256_andnot_pd(_mm256_set1_pd(-0.0), a); }
     static D AndD(D mask, D a) { return _mm256_and_pd(mask, a); }
-    static D NotEqualD(D a, D b) { return _mm256_cmp_pd(a, b, _CMP_NEQ_UQ); }
     static D GreaterD(D a, D b) { return _mm256_cmp_pd(a, b, _CMP_GT_OQ); }
-    static D LessD(D a, D b) { return _mm256_cmp_pd(a, b, _CMP_LT_OQ); }
-    static D Select(D mask, D a, D b) { return _mm256_blendv_pd(b, a, mask); }
+    static D NotGreaterD(D a, D b) { return _mm256_cmp_pd(a, b, _CMP_LE_OQ); }
+    // Masks of whole lanes, and-ed: GCC takes a blend apart lane by lane without AVX2.
+    static D Select(D mask, D a, D b) {
+        return _mm256_or_pd(_mm256_and_pd(mask, a), _mm256_andnot_pd(mask, b));
+    }
 
     static D LoadFloatsD(const float* p) { return _mm256_cvtps_pd(_mm_loadu_ps(p)); }
 

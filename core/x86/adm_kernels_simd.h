@@ -5,15 +5,35 @@
 // columns a vector does not fill go through the reference's own terms, so every path gives
 // the reference's bits. Include only from a file compiled with the vectors' instruction set.
 
+#include <emmintrin.h>
+
 #include "vmaf/adm_kernels.h"
 #include "vmaf/adm_terms.h"
 
 namespace morvith {
 namespace {
 
+// Eight samples at a time; every step is exact, as in AdmSampleValue.
 template <typename V>
 void AdmConvertRow(const PixelYC* row, int width, float* out) {
-    for (int c = 0; c < width; ++c) out[c] = AdmSampleValue(row[c].y);
+    int c = 0;
+    const __m128 scale = _mm_set1_ps(0x1p-12f), offset = _mm_set1_ps(112.0f);
+    const __m128i factor = _mm_set1_epi32(219);
+    for (; c + 8 <= width; c += 8) {
+        const PixelYC* p = row + c;
+        const __m128i y = _mm_setr_epi16(p[0].y, p[1].y, p[2].y, p[3].y, p[4].y, p[5].y, p[6].y, p[7].y);
+        // Each Y in the low word of a 32-bit lane, whose high word meets a 0 of the factor:
+        // Y * 219, signed, below 2^23 in magnitude.
+        const __m128i low = _mm_unpacklo_epi16(y, y);
+        const __m128i high = _mm_unpackhi_epi16(y, y);
+        const auto value = [&](__m128i lanes) {
+            const __m128i scaled = _mm_madd_epi16(lanes, factor);
+            return _mm_sub_ps(_mm_mul_ps(_mm_cvtepi32_ps(scaled), scale), offset);
+        };
+        _mm_storeu_ps(out + c, value(low));
+        _mm_storeu_ps(out + c + 4, value(high));
+    }
+    for (; c < width; ++c) out[c] = AdmSampleValue(row[c].y);
 }
 
 template <typename V>
@@ -54,18 +74,16 @@ void AdmHorizontal(const float* padded, int count, float* low, float* high) {
     if (j < count) ScalarAdmKernels().horizontal(padded + 2 * j, count - j, low + j, high + j);
 }
 
-// AdmRestored on lanes. A zero whose sign differs from the reference's goes only into
-// absolute values.
+// AdmRestored on lanes. o * t is exact: both are floats.
 template <typename V>
 typename V::D AdmRestoredLanes(typename V::D o, typename V::D t, typename V::D aligned) {
     using D = typename V::D;
     const D zero = V::SetD(0.0);
-    const D ratio = V::MinD(V::MaxD(V::DivD(t, o), zero), V::SetD(1.0));
-    const D r0 = V::AndD(V::NotEqualD(o, zero), V::MulD(ratio, o));
-    const D gained = V::MulD(V::SetD(ADM_GAIN_LIMIT), r0);
-    const D enhanced = V::Select(V::GreaterD(r0, zero), V::MinD(gained, t),
-                                 V::AndD(V::LessD(r0, zero), V::MaxD(gained, t)));
-    return V::Select(aligned, enhanced, r0);
+    const D same_sign = V::GreaterD(V::MulD(o, t), zero);
+    const D r = V::Select(V::NotGreaterD(V::AbsD(t), V::AbsD(o)), t, o);
+    const D gained = V::MulD(V::SetD(ADM_GAIN_LIMIT), r);
+    const D enhanced = V::Select(V::GreaterD(r, zero), V::MinD(gained, t), V::MaxD(gained, t));
+    return V::AndD(same_sign, V::Select(aligned, enhanced, r));
 }
 
 template <typename V>

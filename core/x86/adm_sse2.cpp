@@ -37,9 +37,8 @@ struct Sse2AdmVectors {
     static D MaxD(D a, D b) { return _mm_max_pd(a, b); }
     static D AbsD(D a) { return _mm_andnot_pd(_mm_set1_pd(-0.0), a); }
     static D AndD(D mask, D a) { return _mm_and_pd(mask, a); }
-    static D NotEqualD(D a, D b) { return _mm_cmpneq_pd(a, b); }
     static D GreaterD(D a, D b) { return _mm_cmpgt_pd(a, b); }
-    static D LessD(D a, D b) { return _mm_cmplt_pd(a, b); }
+    static D NotGreaterD(D a, D b) { return _mm_cmple_pd(a, b); }
     static D Select(D mask, D a, D b) { return _mm_or_pd(_mm_and_pd(mask, a), _mm_andnot_pd(mask, b)); }
 
     static __m128 LoadTwoFloats(const float* p) {
