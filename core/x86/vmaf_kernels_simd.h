@@ -207,7 +207,7 @@ struct VmafSimd {
         });
     }
 
-    static V Log2(V x) {
+    [[gnu::always_inline]] static V Log2(V x) {
         const V t = F::Subtract(F::Mantissa(x), F::Of(1.0f));
         V v = F::Of(LOG2_POLYNOMIAL[0]);
         for (int i = 1; i < 9; ++i) v = F::Add(F::Multiply(v, t), F::Of(LOG2_POLYNOMIAL[i]));
@@ -216,7 +216,7 @@ struct VmafSimd {
 
     // Both branches of VifTerm for every lane, then each lane's own. max(0, x) and
     // min(100, x) keep x when equal, as the reference's comparisons do.
-    static void Terms(VifStatistics s, int j, V& num, V& den) {
+    [[gnu::always_inline]] static void Terms(VifStatistics s, int j, V& num, V& den) {
         const V zero = F::Of(0.0f);
         const V epsilon = F::Of(VIF_EPSILON);
         const V mu1 = F::Load(s.mu1 + j);
@@ -249,6 +249,16 @@ struct VmafSimd {
     static VifRowSums VifTerms(VifStatistics s, int width) {
         typename F::Lanes num_lanes, den_lanes;
         int j = 0;
+        // Two groups of lanes computed side by side (their log2 chains overlap), then added
+        // in the order of their positions.
+        for (; j + 2 * VMAF_SUM_LANES <= width; j += 2 * VMAF_SUM_LANES) {
+            V num[2 * kParts], den[2 * kParts];
+            for (int v = 0; v < 2 * kParts; ++v) Terms(s, j + v * N, num[v], den[v]);
+            for (int v = 0; v < 2 * kParts; ++v) {
+                F::Accumulate(num_lanes, num[v], v % kParts);
+                F::Accumulate(den_lanes, den[v], v % kParts);
+            }
+        }
         for (; j + VMAF_SUM_LANES <= width; j += VMAF_SUM_LANES) {
             for (int part = 0; part < kParts; ++part) {
                 V num, den;
