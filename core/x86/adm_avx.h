@@ -48,6 +48,18 @@ struct AvxAdmVectors {
         return _mm256_or_pd(_mm256_and_pd(mask, a), _mm256_andnot_pd(mask, b));
     }
 
+    // The Y words of eight samples, picked from their 48 bytes by byte shuffles (SSSE3).
+    static __m128i LoadEightY(const PixelYC* p) {
+        const char* bytes = reinterpret_cast<const char*>(p);
+        const __m128i first = _mm_loadu_si128(reinterpret_cast<const __m128i*>(bytes));
+        const __m128i second = _mm_loadu_si128(reinterpret_cast<const __m128i*>(bytes + 16));
+        const __m128i third = _mm_loadu_si128(reinterpret_cast<const __m128i*>(bytes + 32));
+        return _mm_or_si128(
+            _mm_or_si128(_mm_shuffle_epi8(first, _mm_setr_epi8(0, 1, 6, 7, 12, 13, -1, -1, -1, -1, -1, -1, -1, -1, -1, -1)),
+                         _mm_shuffle_epi8(second, _mm_setr_epi8(-1, -1, -1, -1, -1, -1, 2, 3, 8, 9, 14, 15, -1, -1, -1, -1))),
+            _mm_shuffle_epi8(third, _mm_setr_epi8(-1, -1, -1, -1, -1, -1, -1, -1, -1, -1, -1, -1, 4, 5, 10, 11)));
+    }
+
     static D LoadFloatsD(const float* p) { return _mm256_cvtps_pd(_mm_loadu_ps(p)); }
 
     // The angle test of four positions in float32, as masks of doubles.

@@ -20,8 +20,7 @@ void AdmConvertRow(const PixelYC* row, int width, float* out) {
     const __m128 scale = _mm_set1_ps(0x1p-12f), offset = _mm_set1_ps(112.0f);
     const __m128i factor = _mm_set1_epi32(219);
     for (; c + 8 <= width; c += 8) {
-        const PixelYC* p = row + c;
-        const __m128i y = _mm_setr_epi16(p[0].y, p[1].y, p[2].y, p[3].y, p[4].y, p[5].y, p[6].y, p[7].y);
+        const __m128i y = V::LoadEightY(row + c);
         // Each Y in the low word of a 32-bit lane, whose high word meets a 0 of the factor:
         // Y * 219, signed, below 2^23 in magnitude.
         const __m128i low = _mm_unpacklo_epi16(y, y);

@@ -41,6 +41,10 @@ struct Sse2AdmVectors {
     static D NotGreaterD(D a, D b) { return _mm_cmple_pd(a, b); }
     static D Select(D mask, D a, D b) { return _mm_or_pd(_mm_and_pd(mask, a), _mm_andnot_pd(mask, b)); }
 
+    static __m128i LoadEightY(const PixelYC* p) {
+        return _mm_setr_epi16(p[0].y, p[1].y, p[2].y, p[3].y, p[4].y, p[5].y, p[6].y, p[7].y);
+    }
+
     static __m128 LoadTwoFloats(const float* p) {
         return _mm_castpd_ps(_mm_load_sd(reinterpret_cast<const double*>(p)));
     }
