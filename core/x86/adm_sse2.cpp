@@ -46,7 +46,7 @@ struct Sse2AdmVectors {
     }
 
     static __m128 LoadTwoFloats(const float* p) {
-        return _mm_castpd_ps(_mm_load_sd(reinterpret_cast<const double*>(p)));
+        return _mm_castsi128_ps(_mm_loadl_epi64(reinterpret_cast<const __m128i*>(p)));
     }
     static D LoadFloatsD(const float* p) { return _mm_cvtps_pd(LoadTwoFloats(p)); }
 
