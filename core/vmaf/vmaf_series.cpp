@@ -32,7 +32,7 @@ struct VmafSeries::State {
         return area.used();
     }
 
-    // This frame's motion from the reference just blurred; completes the pending frame.
+    // Completes the pending frame with the motion of the frame after it.
     bool Complete(double motion_after, VmafFrame* completed) {
         if (!pending) return false;
         pending_features.motion2 = motion_after < pending_motion ? motion_after : pending_motion;
