@@ -40,15 +40,14 @@ struct VmafSimd {
         for (; j < width; ++j) out[j] = WorkingValue(row[j].y);
     }
 
-    // The filters with their tap count known, so that the taps stay in registers and the
-    // loops over them unroll; any other count takes the general loop (K = 0).
+    // The filters of the full-size rows with their tap count known (VIF's scale 0, motion's
+    // blur), so that the loops over the taps unroll; the coarser scales, a third of the work
+    // at most, take the general loop (K = 0), which keeps the module small.
     template <typename Call>
     static void WithTaps(int taps_count, const Call& call) {
         switch (taps_count) {
             case 17: call.template operator()<17>(); break;
-            case 9: call.template operator()<9>(); break;
             case 5: call.template operator()<5>(); break;
-            case 3: call.template operator()<3>(); break;
             default: call.template operator()<0>(); break;
         }
     }
@@ -202,9 +201,7 @@ struct VmafSimd {
     }
     static void DecimateHorizontal(const float* in, const float* taps, int taps_count,
                                    int width, float* out) {
-        WithTaps(taps_count, [&]<int K>() {
-            DecimateHorizontalK<K>(in, taps, taps_count, width, out);
-        });
+        DecimateHorizontalK<0>(in, taps, taps_count, width, out);
     }
 
     [[gnu::always_inline]] static V Log2(V x) {
