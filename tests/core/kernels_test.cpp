@@ -5,8 +5,10 @@
 
 #include <algorithm>
 #include <cmath>
+#include <cstring>
 #include <cstdint>
 #include <memory>
+#include <random>
 #include <string>
 #include <vector>
 
@@ -18,6 +20,9 @@
 #include "result_line.h"
 #include "row_kernels.h"
 #include "ssim.h"
+#include "vmaf/adm_kernels.h"
+#include "vmaf/vmaf.h"
+#include "vmaf/vmaf_kernels.h"
 
 namespace morvith {
 namespace {
@@ -278,6 +283,104 @@ TEST_P(FastKernels, WindowedSsimMatchesTheReference) {
     }
 }
 
+// ADM on pairs that take each branch of the decoupling: detail kept, weakened, enhanced (and
+// past the gain limit), inverted, flat against the float32 residues of a constant picture, and
+// samples far outside the host's range; sizes around every vector's tail and odd band sizes.
+TEST_P(FastKernels, AdmMatchesTheReference) {
+    const AdmKernels* adm = AdmKernelsFor(GetParam());
+    ASSERT_NE(adm, nullptr);
+    enum class Pair { Independent, Noisy, Same, Stronger, Amplified, Inverted, FlatReference };
+    for (GuardPlacement placement : {GuardPlacement::After, GuardPlacement::Before}) {
+        for (const Pair pair : {Pair::Independent, Pair::Noisy, Pair::Same, Pair::Stronger, Pair::Amplified,
+                                Pair::Inverted, Pair::FlatReference}) {
+            for (const auto& [width, height] : {std::pair{17, 17}, std::pair{18, 35}, std::pair{35, 18},
+                                                std::pair{47, 21}, std::pair{67, 45}, std::pair{130, 19}}) {
+                const int low = pair == Pair::Independent ? -32768 : 0;
+                const int high = pair == Pair::Independent ? 32767 : 4096;
+                Rectangle a(width, height, 3, placement), b(width, height, 3, placement);
+                a.picture().FillRandom(width * height, low, high);
+                b.picture().FillRandom(width + height, low, high);
+                for (int y = 0; y < height; ++y) {
+                    for (int x = 0; x < width; ++x) {
+                        int16_t& ay = a.at(x, y).y;
+                        const int16_t noise = b.at(x, y).y % 64;
+                        int16_t& by = b.at(x, y).y;
+                        if (pair == Pair::FlatReference) ay = 1234;
+                        if (pair == Pair::Noisy || pair == Pair::FlatReference) by = static_cast<int16_t>(ay + noise);
+                        if (pair == Pair::Same) by = ay;
+                        if (pair == Pair::Stronger) by = static_cast<int16_t>(3 * (ay - 2048) + noise);
+                        if (pair == Pair::Amplified) ay = static_cast<int16_t>(2048 + ay % 5), by = static_cast<int16_t>(2048 + 150 * (ay - 2048));
+                        if (pair == Pair::Inverted) by = static_cast<int16_t>(4096 - ay);
+                    }
+                }
+                AdmWorkspace workspace;
+                ASSERT_TRUE(workspace.Prepare(width, height));
+                const LumaPlane pa{a.first(), a.pitch()}, pb{b.first(), b.pitch()};
+                const double reference = MeasureAdm2With(ScalarAdmKernels(), pa, pb, width, height, workspace, nullptr);
+                for (RowTeam* team : {static_cast<RowTeam*>(nullptr), &testing::BuildTeam()}) {
+                    EXPECT_EQ(MeasureAdm2With(*adm, pa, pb, width, height, workspace, team), reference)
+                        << width << "x" << height << " pair " << static_cast<int>(pair) << " guard "
+                        << GuardPlacementName(placement) << (team != nullptr ? " threaded" : " serial");
+                }
+            }
+        }
+    }
+}
+
+// Each ADM kernel alone, output for output, on rows whose values repeat, vanish, change sign
+// and sit far apart in magnitude, over every tail: where a rounding difference would drown
+// in adm2's sums.
+TEST_P(FastKernels, AdmKernelsMatchTheReferenceBitForBit) {
+    const AdmKernels& fast = *AdmKernelsFor(GetParam());
+    const AdmKernels& scalar = ScalarAdmKernels();
+    std::mt19937 random(35);
+    const float kinds[] = {0.0f, -0.0f, 1e-6f, -3e-7f, 1.0f, -1.0f, 100.0f, -2000.0f};
+    const auto draw = [&] {
+        const uint32_t pick = random();
+        return pick % 3 == 0 ? kinds[pick / 3 % 8] : std::ldexp(static_cast<float>(pick % 20001) - 10000.0f, pick / 20001 % 16 - 12);
+    };
+    const auto same = [](const auto& x, const auto& y) { return std::memcmp(x.data(), y.data(), x.size() * sizeof x[0]) == 0; };
+    for (int count = 1; count <= 41; ++count) {
+        for (int round = 0; round < 8; ++round) {
+            std::vector<float> in(8 * count + 8);
+            for (float& v : in) v = draw();
+            const float* const rows[4] = {&in[0], &in[2 * count], &in[4 * count], &in[6 * count]};
+            std::vector<float> out[2][2];
+            for (auto& pair : out) pair[0].assign(2 * count, 0), pair[1].assign(2 * count, 0);
+            scalar.vertical(rows, 2 * count, out[0][0].data(), out[0][1].data());
+            fast.vertical(rows, 2 * count, out[1][0].data(), out[1][1].data());
+            EXPECT_TRUE(same(out[0][0], out[1][0]) && same(out[0][1], out[1][1])) << "vertical " << count;
+            scalar.horizontal(in.data(), count, out[0][0].data(), out[0][1].data());
+            fast.horizontal(in.data(), count, out[1][0].data(), out[1][1].data());
+            EXPECT_TRUE(same(out[0][0], out[1][0]) && same(out[0][1], out[1][1])) << "horizontal " << count;
+
+            // H and V of the distorted picture near a scaled copy of the reference's, or not.
+            const float* const reference[3] = {&in[0], &in[count], &in[2 * count]};
+            for (int j = 0; j < 3 * count; ++j) in[3 * count + j] = round % 2 == 0 ? in[j] * (0.5f + j % 3) : draw();
+            const float* const distorted[3] = {&in[3 * count], &in[4 * count], &in[5 * count]};
+            const AdmWeights weights{{0.017, 0.017, 0.0059}};
+            std::vector<double> restored[2][3], masking[2];
+            for (int path = 0; path < 2; ++path) {
+                for (auto& row : restored[path]) row.assign(count, 0);
+                masking[path].assign(count + 2, 0);
+                double* const restored_rows[3] = {restored[path][0].data(), restored[path][1].data(), restored[path][2].data()};
+                (path == 0 ? scalar : fast).decouple(reference, distorted, count, weights, restored_rows, masking[path].data() + 1);
+                EXPECT_TRUE(path == 0 || (same(restored[0][0], restored[1][0]) && same(restored[0][1], restored[1][1]) &&
+                                          same(restored[0][2], restored[1][2]) && same(masking[0], masking[1])))
+                    << "decouple " << count << " round " << round;
+            }
+            const double* const masks[3] = {masking[0].data(), masking[1].data(), masking[0].data()};
+            const double* const restored_rows[3] = {restored[0][0].data(), restored[0][1].data(), restored[0][2].data()};
+            for (int first : {0, 1, 2}) {
+                double sums[2][6];
+                scalar.pool(masks, restored_rows, reference, std::min(first, count - 1), count, weights, sums[0]);
+                fast.pool(masks, restored_rows, reference, std::min(first, count - 1), count, weights, sums[1]);
+                EXPECT_EQ(std::memcmp(sums[0], sums[1], sizeof sums[0]), 0) << "pool " << count << " from " << first;
+            }
+        }
+    }
+}
+
 TEST_P(FastKernels, PinnedPathServesThePublicCalls) {
     LimitKernelPath(GetParam());
     EXPECT_EQ(ActiveKernelPath(), GetParam());
@@ -288,6 +391,135 @@ TEST_P(FastKernels, PinnedPathServesThePublicCalls) {
               SumSquaredErrorReference(a.first(), b.first(), 33, 5, a.pitch(), nullptr));
     EXPECT_EQ(MeasureSsimMoments(a.first(), b.first(), 33, 5, a.pitch(), &testing::BuildTeam()),
               MeasureSsimMomentsReference(a.first(), b.first(), 33, 5, a.pitch(), nullptr));
+}
+
+// Bit for bit, NaN and the sign of zero included.
+template <typename T>
+bool SameBits(const std::vector<T>& a, const std::vector<T>& b) {
+    return a.size() == b.size() && std::memcmp(a.data(), b.data(), a.size() * sizeof(T)) == 0;
+}
+bool SameBits(double a, double b) { return std::memcmp(&a, &b, sizeof a) == 0; }
+
+// VMAF's kernels on rows of every width, with every filter length, and statistics that
+// reach every branch of VIF's terms (negative and tiny variances, gains past the limit);
+// then whole series of random pictures, serial and threaded, against the scalar path.
+TEST_P(FastKernels, VmafMatchesTheReference) {
+    const VmafKernels* fast = VmafKernelsFor(GetParam());
+    ASSERT_NE(fast, nullptr);
+    const VmafKernels& scalar = ScalarVmafKernels();
+    uint32_t state = 7;
+    const auto next = [&state] {
+        state = state * 1664525u + 1013904223u;
+        return static_cast<float>(state >> 8) / 16777216.0f;  // [0, 1)
+    };
+    const float taps[17] = {0.01f, 0.02f, 0.05f, 0.07f, 0.09f, 0.11f, 0.12f, 0.13f, 0.14f,
+                            0.13f, 0.12f, 0.11f, 0.09f, 0.07f, 0.05f, 0.02f, 0.01f};
+    for (int width : kWidths) {
+        const std::string where = "width " + std::to_string(width);
+        Rectangle picture(width, 1, 3);
+        picture.picture().FillRandom(width, -32768, 32767);
+        std::vector<float> working(width), fast_working(width);
+        scalar.working_row(picture.first(), width, working.data());
+        fast->working_row(picture.first(), width, fast_working.data());
+        EXPECT_TRUE(SameBits(working, fast_working)) << where;
+
+        std::vector<std::vector<float>> rows(34, std::vector<float>(width + 16));
+        for (auto& row : rows) for (float& v : row) v = next() * 2000 - 1000;
+        const float* r_rows[17];
+        const float* d_rows[17];
+        for (int k = 0; k < 17; ++k) {
+            r_rows[k] = rows[k].data();
+            d_rows[k] = rows[k + 17].data();
+        }
+        for (int count : {17, 9, 5, 3}) {
+            const std::string filter = where + " taps " + std::to_string(count);
+            std::vector<float> out[2];
+            for (auto& o : out) o.assign(width, 0);
+            scalar.filter_vertical(r_rows, taps, count, width, out[0].data());
+            fast->filter_vertical(r_rows, taps, count, width, out[1].data());
+            EXPECT_TRUE(SameBits(out[0], out[1])) << filter << " vertical";
+            scalar.filter_horizontal(rows[0].data(), taps, count, width, out[0].data());
+            fast->filter_horizontal(rows[0].data(), taps, count, width, out[1].data());
+            EXPECT_TRUE(SameBits(out[0], out[1])) << filter << " horizontal";
+            std::vector<float> wide(2 * width + count - 1);
+            for (float& v : wide) v = next() * 200 - 100;
+            scalar.decimate_horizontal(wide.data(), taps, count, width, out[0].data());
+            fast->decimate_horizontal(wide.data(), taps, count, width, out[1].data());
+            EXPECT_TRUE(SameBits(out[0], out[1])) << filter << " decimation";
+            std::vector<float> statistics[2][5];
+            for (auto& side : statistics) for (auto& q : side) q.assign(width, 0);
+            const auto as_statistics = [](std::vector<float>* q) {
+                return VifStatistics{q[0].data(), q[1].data(), q[2].data(), q[3].data(), q[4].data()};
+            };
+            scalar.vif_vertical(r_rows, d_rows, taps, count, width, as_statistics(statistics[0]));
+            fast->vif_vertical(r_rows, d_rows, taps, count, width, as_statistics(statistics[1]));
+            for (int q = 0; q < 5; ++q) EXPECT_TRUE(SameBits(statistics[0][q], statistics[1][q])) << filter;
+        }
+        // Means and variances around VIF's switches: variances below 0, below 2, near 0,
+        // a gain above 100, covariances of both signs.
+        std::vector<float> q[5];
+        for (auto& v : q) v.resize(width);
+        for (int j = 0; j < width; ++j) {
+            const float mu1 = next() * 250 - 125, mu2 = next() * 250 - 125;
+            const float scales[] = {0.0f, 1e-6f, 1.0f, 3.0f, 100.0f, 5000.0f};
+            const float var1 = scales[j % 6] * (next() * 1.2f - 0.1f);
+            const float var2 = scales[(j / 6) % 6] * (next() * 1.2f - 0.1f);
+            const float gain = j % 7 == 0 ? 150.0f : next() * 4 - 1;
+            q[0][j] = mu1;
+            q[1][j] = mu2;
+            q[2][j] = var1 + mu1 * mu1;
+            q[3][j] = var2 + mu2 * mu2;
+            q[4][j] = gain * var1 + mu1 * mu2;
+        }
+        const VifStatistics statistics{q[0].data(), q[1].data(), q[2].data(), q[3].data(), q[4].data()};
+        const VifRowSums expected = scalar.vif_terms(statistics, width);
+        const VifRowSums sums = fast->vif_terms(statistics, width);
+        EXPECT_TRUE(SameBits(sums.num, expected.num) && SameBits(sums.den, expected.den)) << where;
+        EXPECT_TRUE(SameBits(fast->absolute_difference_row(rows[1].data(), rows[2].data(), width),
+                             scalar.absolute_difference_row(rows[1].data(), rows[2].data(), width)))
+            << where;
+    }
+
+    struct Size {
+        int width, height;
+    };
+    for (const Size size : {Size{17, 17}, Size{33, 21}, Size{67, 45}, Size{130, 40}, Size{257, 19}}) {
+        std::vector<std::unique_ptr<Rectangle>> pictures;
+        for (int i = 0; i < 6; ++i) {
+            pictures.push_back(std::make_unique<Rectangle>(size.width, size.height, 2));
+            // Frames alike enough to give VIF texture to keep, the extremes in one of them.
+            pictures.back()->picture().FillRandom(size.width + i % 2, 0, 4096);
+            if (i == 5) pictures.back()->picture().FillRandom(3, -32768, 32767);
+        }
+        // The clip's frames 1 .. 4 as two pairs, between the references of frames 0 and 5.
+        const auto run = [&](KernelPath path, RowTeam* team) {
+            LimitKernelPath(path);
+            const auto plane = [&](int i) { return LumaPlane{pictures[i]->first(), pictures[i]->pitch()}; };
+            VmafSeries series;
+            std::vector<VmafFrame> frames(2);
+            EXPECT_TRUE(series.Prepare(size.width, size.height));
+            series.BeginAfter(plane(0), team);
+            EXPECT_FALSE(series.TakeFrame(plane(1), plane(2), team, &frames[0]));
+            EXPECT_TRUE(series.TakeFrame(plane(3), plane(4), team, &frames[0]));
+            EXPECT_TRUE(series.EndBefore(plane(5), team, &frames[1]));
+            return frames;
+        };
+        const std::vector<VmafFrame> expected = run(KernelPath::Scalar, nullptr);
+        for (RowTeam* team : {static_cast<RowTeam*>(nullptr), &testing::BuildTeam()}) {
+            const std::vector<VmafFrame> frames = run(GetParam(), team);
+            for (size_t t = 0; t < frames.size(); ++t) {
+                const std::string where = std::to_string(size.width) + "x" + std::to_string(size.height) +
+                                          " frame " + std::to_string(t) + (team ? " threaded" : " serial");
+                EXPECT_TRUE(SameBits(frames[t].score, expected[t].score)) << where;
+                EXPECT_TRUE(SameBits(frames[t].features.adm2, expected[t].features.adm2)) << where;
+                EXPECT_TRUE(SameBits(frames[t].features.motion2, expected[t].features.motion2)) << where;
+                for (int s = 0; s < 4; ++s) {
+                    EXPECT_TRUE(SameBits(frames[t].features.vif_scale[s], expected[t].features.vif_scale[s]))
+                        << where << " scale " << s;
+                }
+            }
+        }
+    }
 }
 
 INSTANTIATE_TEST_SUITE_P(Paths, FastKernels,
