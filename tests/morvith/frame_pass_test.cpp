@@ -3,7 +3,10 @@
 
 #include <climits>
 
+#include "address_space_hog.h"
 #include "morvith_host.h"
+#include "result_line.h"
+#include "vmaf/vmaf.h"
 
 namespace morvith::testing {
 namespace {
@@ -58,7 +61,7 @@ TEST_F(MorvithFramePass, DoesNothingWhileSavingOrForAnUnknownKind) {
         host_.ClearLog();
     }
     host_.SetSavingOutput(false);
-    for (int32_t kind : {4, -1, INT_MIN, INT_MAX}) {
+    for (int32_t kind : {5, -1, INT_MIN, INT_MAX}) {
         ExpectUntouched(Run(kind, 1));
         host_.ClearLog();
     }
@@ -236,6 +239,131 @@ TEST_F(MorvithImpossibleJob, FrameNumberPastThirtyTwoBitsIsNoFrame) {
     const auto fetches = host_.CallsOf(Service::FetchFilteredFrame);
     ASSERT_EQ(fetches.size(), 1u);
     EXPECT_EQ(fetches[0].frame, INT_MAX);
+}
+
+// VMAF (kind 4), with the core as the oracle: the reference's frames around it, where the
+// edit has them, and the current picture as the distorted one. "VMAF 93.4512 " before the time.
+std::string VmafTitle(const standin::Clip& clip, int reference, const standin::Picture& distorted,
+                      const standin::Picture* still = nullptr) {
+    VmafSeries series;
+    EXPECT_TRUE(series.Prepare(distorted.width, distorted.height));
+    const auto plane = [](const standin::Picture& picture) { return LumaPlane{picture.samples.data(), picture.width}; };
+    const LumaPlane current = plane(distorted);
+    VmafFrame frame;
+    if (still != nullptr) {
+        series.Begin();
+        series.TakeFrame(plane(*still), current, nullptr, &frame);
+        series.End(&frame);
+    } else {
+        const int last = clip.frame_count() - 1;
+        if (reference > 0) series.BeginAfter(plane(*clip.frames[reference - 1]), nullptr);
+        else series.Begin();
+        series.TakeFrame(plane(*clip.frames[reference]), current, nullptr, &frame);
+        if (reference < last) series.EndBefore(plane(*clip.frames[reference + 1]), nullptr, &frame);
+        else series.End(&frame);
+    }
+    const std::string line(ComposeVmafLine(frame.score, 0));
+    return line.substr(0, line.rfind(' ') + 1);
+}
+
+// The first, a middle and the last frame of the edit as the reference, serial and on the
+// module's workers, each neighbour after its own reservation and spoiled at the next call.
+TEST(MorvithVmaf, TitlesAreTheCoresScoreWithTheReferencesNeighbours) {
+    const standin::Clip clip = standin::SampleClip(5, 128, 72);
+    StandInHost host(ModulePath(), clip);
+    host.SetSpoilFetchedFrames(true);
+    host.SetSlider(KIND, 4);
+    for (const int32_t multithread : {0, 1}) {
+        host.SetCheckbox(MULTITHREAD, multithread);
+        for (const auto& [current, offset] : {std::pair{0, 2}, {3, -3}, {0, 4}, {4, -1}, {1, 0}}) {
+            SCOPED_TRACE(::testing::Message() << "frame " << current << ", offset " << offset << ", multithread "
+                                              << multithread);
+            host.SetSlider(OFFSET, offset);
+            host.ClearLog();
+            const standin::FrameResult result = host.ProcessFrame(current);
+            const int reference = current + offset;
+            EXPECT_EQ(WithoutMilliseconds(result.title), VmafTitle(clip, reference, *clip.frames[current]));
+            EXPECT_TRUE(result.fetched_frames_intact);
+            EXPECT_TRUE(host.message_boxes().empty());
+            std::vector<Service> order{Service::IsSavingOutput, Service::FrameCount};
+            std::vector<int32_t> frames;
+            for (int n = std::max(reference - 1, 0); n <= std::min(reference + 1, 4); ++n) {
+                order.insert(order.end(), {Service::ReserveFrameCache, Service::FetchFilteredFrame});
+                frames.push_back(n);
+            }
+            EXPECT_EQ(ServiceOrder(host), order);
+            std::vector<int32_t> fetched;
+            for (const standin::ServiceCall& call : host.CallsOf(Service::FetchFilteredFrame)) fetched.push_back(call.frame);
+            EXPECT_EQ(fetched, frames);
+        }
+    }
+}
+
+// A still picture has no motion and no neighbours; a neighbour that cannot be fetched is
+// the frame error; an area below 17 x 17 shows the name and asks for nothing.
+TEST(MorvithVmaf, FileModeNeighbourErrorsAndTooSmall) {
+    const standin::Clip clip = standin::SampleClip(3, 48, 32);
+    StandInHost host(ModulePath(), clip);
+    host.SetSpoilFetchedFrames(true);
+    host.SetSlider(KIND, 4);
+    ReferenceFolder folder;
+    host.TypeIntoControl(PATH_EDIT, folder.Write("still.bmp", 48, 32), standin::TypingMode::ReplaceSelection);
+    host.SetCheckbox(LOAD_FILE, 1);
+    standin::FrameResult result = host.ProcessFrame(1);
+    EXPECT_EQ(WithoutMilliseconds(result.title),
+              VmafTitle(clip, 0, *clip.frames[1], &result.spare_after));
+    EXPECT_EQ(ServiceOrder(host).back(), Service::LoadImageFile);
+    EXPECT_TRUE(host.CallsOf(Service::FetchFilteredFrame).empty());
+
+    host.SetCheckbox(LOAD_FILE, 0);
+    host.SetSlider(OFFSET, 1);
+    std::vector<std::optional<standin::Picture>> gap_after = clip.frames;
+    gap_after.push_back(std::nullopt);
+    host.SetClip(standin::MakeClip(gap_after, 48, 32));
+    SetWindowTextA(host.window(), "before");
+    host.ClearLog();
+    result = host.ProcessFrame(1);  // reference 2, its next frame a gap
+    EXPECT_EQ(result.title, "before");
+    ASSERT_EQ(host.message_boxes().size(), 1u);
+    EXPECT_EQ(host.message_boxes()[0].text, cp932::FRAME_ERROR);
+    EXPECT_EQ(host.CallsOf(Service::FetchFilteredFrame).size(), 3u);
+
+    host.SetClip(standin::SampleClip(3, 16, 40));
+    host.ClearLog();
+    EXPECT_EQ(host.ProcessFrame(1).title, "Morvith");
+    EXPECT_EQ(ServiceOrder(host), std::vector<Service>{Service::IsSavingOutput});
+}
+
+// No room for VMAF's buffers: its box, the title as it was, nothing fetched; the host lives,
+// and the next call with room measures.
+TEST(MorvithVmaf, MemoryRefusedShowsItsBoxAndTheNextCallMeasures) {
+    const standin::Clip clip = standin::SampleClip(2, 1024, 768);
+    StandInHost host(ModulePath(), clip);
+    host.SetSlider(KIND, 4);
+    host.SetSlider(OFFSET, 1);
+    SetWindowTextA(host.window(), "before");
+    AddressSpaceHog hog(SIZE_T{1} << 20);
+    host.SetCallHooks({[&](Service service) {
+                           if (service == Service::IsSavingOutput) hog.Reserve();
+                       },
+                       [&] { hog.Release(); }});
+    standin::FrameResult result = host.ProcessFrame(0);
+    EXPECT_EQ(result.returned, 1);
+    EXPECT_EQ(result.title, "before");
+    ASSERT_EQ(host.message_boxes().size(), 1u);
+    EXPECT_EQ(host.message_boxes()[0].text, std::string("VMAF\x82\xcc\x8c\x76\x8e\x5a\x82\xc9\x95\x4b\x97\x76"
+                                                         "\x82\xc8\x83\x81\x83\x82\x83\x8a\x82\xf0\x8a\x6d\x95\xdb"
+                                                         "\x82\xc5\x82\xab\x82\xdc\x82\xb9\x82\xf1\x82\xc5\x82\xb5"
+                                                         "\x82\xbd\x81\x42"));
+    EXPECT_EQ(host.message_boxes()[0].caption, cp932::ERROR_CAPTION);
+    EXPECT_EQ(host.message_boxes()[0].icon, standin::BoxIcon::Warning);
+    EXPECT_TRUE(host.CallsOf(Service::FetchFilteredFrame).empty());
+
+    host.SetCallHooks({});
+    host.ClearLog();
+    result = host.ProcessFrame(0);
+    EXPECT_EQ(WithoutMilliseconds(result.title), VmafTitle(clip, 1, *clip.frames[0]));
+    EXPECT_TRUE(host.message_boxes().empty());
 }
 
 }  // namespace
