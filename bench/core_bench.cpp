@@ -5,7 +5,9 @@
 //   core_bench [--reps N] [--quick] [--pass NAME]
 //
 // Prints one markdown table. --quick runs the small case once (a smoke run); --pass times
-// only that pass ("psnr", "ssim" or "windowed ssim") beside the read.
+// only that pass ("psnr", "ssim", "windowed ssim" or "vmaf") beside the read. VMAF is timed
+// only when asked for: one frame of a series, B the distorted picture of A, measured with a
+// new reference blurred for motion, as each frame after the first is.
 
 #include <algorithm>
 #include <chrono>
@@ -13,6 +15,7 @@
 #include <cstdio>
 #include <cstdlib>
 #include <cstring>
+#include <memory>
 #include <string>
 #include <vector>
 
@@ -21,6 +24,7 @@
 #include "psnr.h"
 #include "row_kernels.h"
 #include "ssim.h"
+#include "vmaf/vmaf.h"
 
 namespace morvith {
 namespace {
@@ -39,11 +43,13 @@ volatile double sink;
 using Clock = std::chrono::steady_clock;
 
 struct Variant {
-    std::string operation;  // "read", "psnr", "ssim", "windowed ssim"
+    std::string operation;  // "read", "psnr", "ssim", "windowed ssim", "vmaf"
     const RowKernels* kernels;
     const char* path;
     bool parallel;
     std::vector<double> times_ms;
+    KernelPath kernel_path = KernelPath::Scalar;
+    std::shared_ptr<VmafSeries> series;
 };
 
 double Median(std::vector<double> values) {
@@ -80,13 +86,27 @@ void RunCase(const Case& c, int reps, const char* only_pass) {
     RowTeam* const team = &testing::BuildTeam();
     std::vector<Variant> variants;
     for (bool parallel : {false, true}) {
-        variants.push_back({"read", nullptr, "-", parallel, {}});
-        for (const char* operation : {"psnr", "ssim", "windowed ssim"}) {
-            if (only_pass != nullptr && std::strcmp(operation, only_pass) != 0) continue;
+        variants.push_back({"read", nullptr, "-", parallel, {}, KernelPath::Scalar, nullptr});
+        for (const char* operation : {"psnr", "ssim", "windowed ssim", "vmaf"}) {
+            if (only_pass != nullptr ? std::strcmp(operation, only_pass) != 0
+                                     : std::strcmp(operation, "vmaf") == 0)
+                continue;
             for (KernelPath path : {KernelPath::Scalar, KernelPath::Sse2, KernelPath::Avx, KernelPath::Avx2}) {
                 const RowKernels* kernels = RowKernelsFor(path);
-                if (kernels != nullptr)
-                    variants.push_back({operation, kernels, KernelPathName(path), parallel, {}});
+                if (kernels == nullptr) continue;
+                variants.push_back({operation, kernels, KernelPathName(path), parallel, {}, path, nullptr});
+                if (std::strcmp(operation, "vmaf") != 0) continue;
+                // Each its own series, past its first frame before the timing starts.
+                auto series = std::make_shared<VmafSeries>();
+                if (!series->Prepare(c.width, c.height)) {
+                    std::fprintf(stderr, "no memory for VMAF at %dx%d\n", c.width, c.height);
+                    std::exit(1);
+                }
+                series->Begin();
+                VmafFrame frame;
+                LimitKernelPath(path);
+                series->TakeFrame({first_a, pitch}, {first_b, pitch}, parallel ? team : nullptr, &frame);
+                variants.back().series = series;
             }
         }
     }
@@ -103,6 +123,11 @@ void RunCase(const Case& c, int reps, const char* only_pass) {
                                                                c.width, c.height, pitch,
                                                                pass_team)
                                                .y);
+            } else if (v.operation == "vmaf") {
+                LimitKernelPath(v.kernel_path);
+                VmafFrame frame;
+                v.series->TakeFrame({first_a, pitch}, {first_b, pitch}, pass_team, &frame);
+                sink = frame.score;
             } else if (v.operation == "windowed ssim") {
                 sink = MeasureWindowedSsimWith(*v.kernels, first_a, first_b, c.width, c.height,
                                                pitch, FULL_SCALE, pass_team)

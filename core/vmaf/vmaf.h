@@ -36,6 +36,15 @@ struct VmafFrame {
 // The model: normalisation, the support vector regression, clipping to 0 .. 100.
 double VmafScore(const VmafFeatures& features);
 
+// The pooled scores of a clip's frames (count at least 1).
+struct VmafSummary {
+    double mean = 0;
+    double harmonic_mean = 0;
+    double min = 0;
+    double max = 0;
+};
+VmafSummary SummarizeVmaf(const double* scores, int count);
+
 // The Y samples of a picture as the host lays it out: sample (r, c) is
 // first[r * pitch + c].y. A Y outside 0 .. FULL_SCALE is used as it is.
 struct LumaPlane {
@@ -75,6 +84,10 @@ public:
     // clip's last frame. True when a frame was pending: its score goes to `last`.
     bool EndBefore(LumaPlane reference_after, RowTeam* team, VmafFrame* last);
     bool End(VmafFrame* last);
+
+private:
+    struct State;
+    State* state_ = nullptr;
 };
 
 }  // namespace morvith

@@ -5,6 +5,7 @@
 
 #include <algorithm>
 #include <cmath>
+#include <cstring>
 #include <cstdint>
 #include <memory>
 #include <string>
@@ -18,6 +19,8 @@
 #include "result_line.h"
 #include "row_kernels.h"
 #include "ssim.h"
+#include "vmaf/vmaf.h"
+#include "vmaf/vmaf_kernels.h"
 
 namespace morvith {
 namespace {
@@ -288,6 +291,135 @@ TEST_P(FastKernels, PinnedPathServesThePublicCalls) {
               SumSquaredErrorReference(a.first(), b.first(), 33, 5, a.pitch(), nullptr));
     EXPECT_EQ(MeasureSsimMoments(a.first(), b.first(), 33, 5, a.pitch(), &testing::BuildTeam()),
               MeasureSsimMomentsReference(a.first(), b.first(), 33, 5, a.pitch(), nullptr));
+}
+
+// Bit for bit, NaN and the sign of zero included.
+template <typename T>
+bool SameBits(const std::vector<T>& a, const std::vector<T>& b) {
+    return a.size() == b.size() && std::memcmp(a.data(), b.data(), a.size() * sizeof(T)) == 0;
+}
+bool SameBits(double a, double b) { return std::memcmp(&a, &b, sizeof a) == 0; }
+
+// VMAF's kernels on rows of every width, with every filter length, and statistics that
+// reach every branch of VIF's terms (negative and tiny variances, gains past the limit);
+// then whole series of random pictures, serial and threaded, against the scalar path.
+TEST_P(FastKernels, VmafMatchesTheReference) {
+    const VmafKernels* fast = VmafKernelsFor(GetParam());
+    ASSERT_NE(fast, nullptr);
+    const VmafKernels& scalar = ScalarVmafKernels();
+    uint32_t state = 7;
+    const auto next = [&state] {
+        state = state * 1664525u + 1013904223u;
+        return static_cast<float>(state >> 8) / 16777216.0f;  // [0, 1)
+    };
+    const float taps[17] = {0.01f, 0.02f, 0.05f, 0.07f, 0.09f, 0.11f, 0.12f, 0.13f, 0.14f,
+                            0.13f, 0.12f, 0.11f, 0.09f, 0.07f, 0.05f, 0.02f, 0.01f};
+    for (int width : kWidths) {
+        const std::string where = "width " + std::to_string(width);
+        Rectangle picture(width, 1, 3);
+        picture.picture().FillRandom(width, -32768, 32767);
+        std::vector<float> working(width), fast_working(width);
+        scalar.working_row(picture.first(), width, working.data());
+        fast->working_row(picture.first(), width, fast_working.data());
+        EXPECT_TRUE(SameBits(working, fast_working)) << where;
+
+        std::vector<std::vector<float>> rows(34, std::vector<float>(width + 16));
+        for (auto& row : rows) for (float& v : row) v = next() * 2000 - 1000;
+        const float* r_rows[17];
+        const float* d_rows[17];
+        for (int k = 0; k < 17; ++k) {
+            r_rows[k] = rows[k].data();
+            d_rows[k] = rows[k + 17].data();
+        }
+        for (int count : {17, 9, 5, 3}) {
+            const std::string filter = where + " taps " + std::to_string(count);
+            std::vector<float> out[2];
+            for (auto& o : out) o.assign(width, 0);
+            scalar.filter_vertical(r_rows, taps, count, width, out[0].data());
+            fast->filter_vertical(r_rows, taps, count, width, out[1].data());
+            EXPECT_TRUE(SameBits(out[0], out[1])) << filter << " vertical";
+            scalar.filter_horizontal(rows[0].data(), taps, count, width, out[0].data());
+            fast->filter_horizontal(rows[0].data(), taps, count, width, out[1].data());
+            EXPECT_TRUE(SameBits(out[0], out[1])) << filter << " horizontal";
+            std::vector<float> wide(2 * width + count - 1);
+            for (float& v : wide) v = next() * 200 - 100;
+            scalar.decimate_horizontal(wide.data(), taps, count, width, out[0].data());
+            fast->decimate_horizontal(wide.data(), taps, count, width, out[1].data());
+            EXPECT_TRUE(SameBits(out[0], out[1])) << filter << " decimation";
+            std::vector<float> statistics[2][5];
+            for (auto& side : statistics) for (auto& q : side) q.assign(width, 0);
+            const auto as_statistics = [](std::vector<float>* q) {
+                return VifStatistics{q[0].data(), q[1].data(), q[2].data(), q[3].data(), q[4].data()};
+            };
+            scalar.vif_vertical(r_rows, d_rows, taps, count, width, as_statistics(statistics[0]));
+            fast->vif_vertical(r_rows, d_rows, taps, count, width, as_statistics(statistics[1]));
+            for (int q = 0; q < 5; ++q) EXPECT_TRUE(SameBits(statistics[0][q], statistics[1][q])) << filter;
+        }
+        // Means and variances around VIF's switches: variances below 0, below 2, near 0,
+        // a gain above 100, covariances of both signs.
+        std::vector<float> q[5];
+        for (auto& v : q) v.resize(width);
+        for (int j = 0; j < width; ++j) {
+            const float mu1 = next() * 250 - 125, mu2 = next() * 250 - 125;
+            const float scales[] = {0.0f, 1e-6f, 1.0f, 3.0f, 100.0f, 5000.0f};
+            const float var1 = scales[j % 6] * (next() * 1.2f - 0.1f);
+            const float var2 = scales[(j / 6) % 6] * (next() * 1.2f - 0.1f);
+            const float gain = j % 7 == 0 ? 150.0f : next() * 4 - 1;
+            q[0][j] = mu1;
+            q[1][j] = mu2;
+            q[2][j] = var1 + mu1 * mu1;
+            q[3][j] = var2 + mu2 * mu2;
+            q[4][j] = gain * var1 + mu1 * mu2;
+        }
+        const VifStatistics statistics{q[0].data(), q[1].data(), q[2].data(), q[3].data(), q[4].data()};
+        const VifRowSums expected = scalar.vif_terms(statistics, width);
+        const VifRowSums sums = fast->vif_terms(statistics, width);
+        EXPECT_TRUE(SameBits(sums.num, expected.num) && SameBits(sums.den, expected.den)) << where;
+        EXPECT_TRUE(SameBits(fast->absolute_difference_row(rows[1].data(), rows[2].data(), width),
+                             scalar.absolute_difference_row(rows[1].data(), rows[2].data(), width)))
+            << where;
+    }
+
+    struct Size {
+        int width, height;
+    };
+    for (const Size size : {Size{17, 17}, Size{33, 21}, Size{67, 45}, Size{130, 40}, Size{257, 19}}) {
+        std::vector<std::unique_ptr<Rectangle>> pictures;
+        for (int i = 0; i < 6; ++i) {
+            pictures.push_back(std::make_unique<Rectangle>(size.width, size.height, 2));
+            // Frames alike enough to give VIF texture to keep, the extremes in one of them.
+            pictures.back()->picture().FillRandom(size.width + i % 2, 0, 4096);
+            if (i == 5) pictures.back()->picture().FillRandom(3, -32768, 32767);
+        }
+        // The clip's frames 1 .. 4 as two pairs, between the references of frames 0 and 5.
+        const auto run = [&](KernelPath path, RowTeam* team) {
+            LimitKernelPath(path);
+            const auto plane = [&](int i) { return LumaPlane{pictures[i]->first(), pictures[i]->pitch()}; };
+            VmafSeries series;
+            std::vector<VmafFrame> frames(2);
+            EXPECT_TRUE(series.Prepare(size.width, size.height));
+            series.BeginAfter(plane(0), team);
+            EXPECT_FALSE(series.TakeFrame(plane(1), plane(2), team, &frames[0]));
+            EXPECT_TRUE(series.TakeFrame(plane(3), plane(4), team, &frames[0]));
+            EXPECT_TRUE(series.EndBefore(plane(5), team, &frames[1]));
+            return frames;
+        };
+        const std::vector<VmafFrame> expected = run(KernelPath::Scalar, nullptr);
+        for (RowTeam* team : {static_cast<RowTeam*>(nullptr), &testing::BuildTeam()}) {
+            const std::vector<VmafFrame> frames = run(GetParam(), team);
+            for (size_t t = 0; t < frames.size(); ++t) {
+                const std::string where = std::to_string(size.width) + "x" + std::to_string(size.height) +
+                                          " frame " + std::to_string(t) + (team ? " threaded" : " serial");
+                EXPECT_TRUE(SameBits(frames[t].score, expected[t].score)) << where;
+                EXPECT_TRUE(SameBits(frames[t].features.adm2, expected[t].features.adm2)) << where;
+                EXPECT_TRUE(SameBits(frames[t].features.motion2, expected[t].features.motion2)) << where;
+                for (int s = 0; s < 4; ++s) {
+                    EXPECT_TRUE(SameBits(frames[t].features.vif_scale[s], expected[t].features.vif_scale[s]))
+                        << where << " scale " << s;
+                }
+            }
+        }
+    }
 }
 
 INSTANTIATE_TEST_SUITE_P(Paths, FastKernels,
