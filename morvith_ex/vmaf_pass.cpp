@@ -47,7 +47,7 @@ bool MeasureVmafFrame(host::FilterRegistration& registration, const host::FrameJ
         int32_t height = 0;
         const PixelYC* const picture = services.FetchFilteredFrame(
             &registration, job.edit_handle, job.frame_index + index, &width, &height);
-        // A frame of another size must still hold rectangle 1 in its own rows.
+        // A frame of another size must still hold both rectangles in its own rows.
         if (picture == nullptr || width > job.max_width || !RegionsFit(settings, width, height))
             return RangeStop::FrameMissing;
         return RegionPair(picture, job.max_width, settings);

@@ -119,7 +119,7 @@ TEST(GraphColumns, VmafFramesScaleAndSummarizeTheirScoreAlone) {
     EXPECT_EQ(column.lowest.y, 70);
     EXPECT_EQ(column.highest.y, 90);
     EXPECT_EQ(column.lowest_y_frame, 1);
-    EXPECT_EQ(FrameAtColumn(report, 1, 1), 1);
+    EXPECT_EQ(FrameAtColumn(report, 0, 1), 1);
 }
 
 TEST(GraphColumns, AWindowTooSmallForAPlotHasNoColumns) {
