@@ -5,9 +5,9 @@
 //   core_bench [--reps N] [--quick] [--pass NAME]
 //
 // Prints one markdown table. --quick runs the small case once (a smoke run); --pass times
-// only that pass ("psnr", "ssim", "windowed ssim" or "vmaf") beside the read. VMAF is timed
-// only when asked for: one frame of a series, B the distorted picture of A, measured with a
-// new reference blurred for motion, as each frame after the first is.
+// only that pass ("psnr", "ssim", "windowed ssim", "adm" or "vmaf") beside the read. VMAF is
+// timed only when asked for: one frame of a series, B the distorted picture of A, measured
+// with a new reference blurred for motion, as each frame after the first is.
 
 #include <algorithm>
 #include <chrono>
@@ -24,6 +24,7 @@
 #include "psnr.h"
 #include "row_kernels.h"
 #include "ssim.h"
+#include "vmaf/adm_kernels.h"
 #include "vmaf/vmaf.h"
 
 namespace morvith {
@@ -87,7 +88,7 @@ void RunCase(const Case& c, int reps, const char* only_pass) {
     std::vector<Variant> variants;
     for (bool parallel : {false, true}) {
         variants.push_back({"read", nullptr, "-", parallel, {}, KernelPath::Scalar, nullptr});
-        for (const char* operation : {"psnr", "ssim", "windowed ssim", "vmaf"}) {
+        for (const char* operation : {"psnr", "ssim", "windowed ssim", "adm", "vmaf"}) {
             if (only_pass != nullptr ? std::strcmp(operation, only_pass) != 0
                                      : std::strcmp(operation, "vmaf") == 0)
                 continue;
@@ -111,6 +112,9 @@ void RunCase(const Case& c, int reps, const char* only_pass) {
         }
     }
 
+    AdmWorkspace adm_workspace;
+    if (!adm_workspace.Prepare(c.width, c.height)) std::abort();
+
     // Round robin, so that a noisy moment spreads over every variant alike.
     for (int rep = 0; rep < reps; ++rep) {
         for (Variant& v : variants) {
@@ -128,6 +132,9 @@ void RunCase(const Case& c, int reps, const char* only_pass) {
                 VmafFrame frame;
                 v.series->TakeFrame({first_a, pitch}, {first_b, pitch}, pass_team, &frame);
                 sink = frame.score;
+            } else if (v.operation == "adm") {
+                sink = MeasureAdm2With(*AdmKernelsFor(v.kernel_path), {first_a, pitch},
+                                       {first_b, pitch}, c.width, c.height, adm_workspace, pass_team);
             } else if (v.operation == "windowed ssim") {
                 sink = MeasureWindowedSsimWith(*v.kernels, first_a, first_b, c.width, c.height,
                                                pitch, FULL_SCALE, pass_team)

@@ -47,6 +47,13 @@ trap 'rm -f "$tmp"' EXIT
     echo
     "$native_dir/bench/core_bench" --reps "$reps"
     echo
+    echo "## VMAF, the core, native ($(uname -m))"
+    echo
+    echo "One frame of a series (\`core_bench --pass vmaf\`): VIF, ADM, the reference blurred"
+    echo "for motion and its difference from the one before, against the same plain read."
+    echo
+    "$native_dir/bench/core_bench" --reps "$reps" --pass vmaf
+    echo
     if [ "$route" != native ]; then
         # Under software emulation the SIMD kernels run many times slower than the read they
         # are compared with: such figures would mislead.

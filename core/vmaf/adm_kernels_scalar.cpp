@@ -3,6 +3,10 @@
 #include "vmaf/adm_kernels.h"
 #include "vmaf/adm_terms.h"
 
+#if defined(MORVITH_X86_KERNELS)
+#include "x86/adm_kernels_x86.h"
+#endif
+
 namespace morvith {
 namespace {
 
@@ -48,14 +52,7 @@ void Pool(const double* const masking[3], const double* const restored[3],
           double sums[6]) {
     double partial[6][4] = {};
     for (int j = first; j < end; ++j) {
-        const double threshold = AdmThreshold(masking, j);
-        const int m = (j - first) % 4;
-        for (int o = 0; o < 3; ++o) {
-            const double x = std::fmax(restored[o][j] - threshold, 0.0);
-            partial[o][m] += (x * x) * x;
-            const double c = weights.w[o] * std::fabs(static_cast<double>(reference[o][j]));
-            partial[3 + o][m] += (c * c) * c;
-        }
+        AdmPoolColumn(masking, restored, reference, j, weights.w, partial, (j - first) % 4);
     }
     for (int k = 0; k < 6; ++k) {
         sums[k] = (partial[k][0] + partial[k][1]) + (partial[k][2] + partial[k][3]);
@@ -70,7 +67,15 @@ const AdmKernels& ScalarAdmKernels() {
 }
 
 const AdmKernels* AdmKernelsFor(KernelPath path) {
+    // The row kernels' paths are the same processor checks.
     if (RowKernelsFor(path) == nullptr) return nullptr;
+#if defined(MORVITH_X86_KERNELS)
+    if (path == KernelPath::Sse2) return &Sse2AdmKernels();
+    if (path == KernelPath::Avx) return &AvxAdmKernels();
+#if defined(MORVITH_AVX2_KERNELS)
+    if (path == KernelPath::Avx2) return &Avx2AdmKernels();
+#endif
+#endif
     return &ScalarAdmKernels();
 }
 

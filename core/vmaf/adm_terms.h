@@ -1,12 +1,15 @@
 #pragma once
 
 // ADM's per-coefficient terms, shared by the scalar kernels and the tails of the x86 ones.
+// Internal linkage: each file compiles its own copy with its own instruction set, and no
+// copy built for a later set may stand in for the baseline's.
 
 #include <cmath>
 
 #include "pixel.h"
 
 namespace morvith {
+namespace {
 
 // db2's taps in float32; the high-pass taps are the low-pass ones reversed, every other
 // one negated.
@@ -38,16 +41,15 @@ inline bool AdmAngleFlag(float o_h, float o_v, float t_h, float t_v) {
     return dot >= 0.0f && dot * dot >= (ADM_COS2_ONE_DEGREE * o_mag) * t_mag;
 }
 
-// The part of the distorted coefficient t that restores the reference's o: the share of t
-// that is a scaled-down copy of o, or, where the detail points the same way, t itself up
-// to the gain limit.
+// The part of the distorted coefficient t that restores the reference's o: t where it is a
+// weaker copy of o (same sign), o where it is a stronger one, nothing where the signs differ;
+// where the detail points the same way, t itself up to the gain limit. This is the clipped
+// ratio clamp(t / o, 0, 1) * o, exactly and without a division.
 inline double AdmRestored(double o, double t, bool aligned) {
-    double r = 0.0;
-    if (o != 0.0) r = std::fmin(std::fmax(t / o, 0.0), 1.0) * o;
+    if (!(o * t > 0.0)) return 0.0;
+    const double r = std::fabs(t) <= std::fabs(o) ? t : o;
     if (!aligned) return r;
-    if (r > 0.0) return std::fmin(ADM_GAIN_LIMIT * r, t);
-    if (r < 0.0) return std::fmax(ADM_GAIN_LIMIT * r, t);
-    return 0.0;
+    return r > 0.0 ? std::fmin(ADM_GAIN_LIMIT * r, t) : std::fmax(ADM_GAIN_LIMIT * r, t);
 }
 
 // The masking threshold at column j from three rows of masking sums laid out with their
@@ -59,4 +61,19 @@ inline double AdmThreshold(const double* const masking[3], int j) {
     return (((above + centre) + below) + masking[1][j + 1]) / 30.0;
 }
 
+// Column j's terms of the Minkowski sums into accumulator m of each: the restored detail
+// less the threshold, then the weighted reference, each cubed.
+inline void AdmPoolColumn(const double* const masking[3], const double* const restored[3],
+                          const float* const reference[3], int j, const double weights[3],
+                          double partial[6][4], int m) {
+    const double threshold = AdmThreshold(masking, j);
+    for (int o = 0; o < 3; ++o) {
+        const double x = std::fmax(restored[o][j] - threshold, 0.0);
+        partial[o][m] += (x * x) * x;
+        const double c = weights[o] * std::fabs(static_cast<double>(reference[o][j]));
+        partial[3 + o][m] += (c * c) * c;
+    }
+}
+
+}  // namespace
 }  // namespace morvith

@@ -28,6 +28,13 @@ void MotionWorkspace::Lay(vmaf_rows::WorkArea& area, int width, int height) {
     }
 }
 
+void MotionWorkspace::BlurRow(const VmafKernels& kernels, const float* const rows[5], int width,
+                              float* vertical, float* out) {
+    kernels.filter_vertical(rows, TAPS, RING_ROWS, width, vertical + RADIUS);
+    vmaf_rows::MirrorBorders(vertical, width, RADIUS);
+    kernels.filter_horizontal(vertical, TAPS, RING_ROWS, width, out);
+}
+
 void MotionWorkspace::Blur(const VmafKernels& kernels, LumaPlane reference, int plane,
                            RowTeam* team) {
     const int block_count = vmaf_rows::BlockCount(team, width_, height_);
@@ -42,10 +49,7 @@ void MotionWorkspace::Blur(const VmafKernels& kernels, LumaPlane reference, int 
         for (int i = first; i < end; ++i) {
             ring.ConvertThrough(kernels, reference, std::min(height_ - 1, i + RADIUS));
             for (int k = 0; k < RING_ROWS; ++k) rows[k] = ring.Row(Mirror(i - RADIUS + k, height_));
-            kernels.filter_vertical(rows, TAPS, RING_ROWS, width_, block.vertical + RADIUS);
-            vmaf_rows::MirrorBorders(block.vertical, width_, RADIUS);
-            kernels.filter_horizontal(block.vertical, TAPS, RING_ROWS, width_,
-                                      out + static_cast<ptrdiff_t>(i) * width_);
+            BlurRow(kernels, rows, width_, block.vertical, out + static_cast<ptrdiff_t>(i) * width_);
         }
     };
     vmaf_rows::RunBlocks(team, block_count, pass);

@@ -18,6 +18,13 @@ public:
 
     // Blurs the reference into plane 0 or 1.
     void Blur(const VmafKernels& kernels, LumaPlane reference, int plane, RowTeam* team);
+    float* Plane(int plane) const { return planes_[plane]; }
+
+    // One blurred row from the working rows around it (rows[k] at row i - 2 + k, mirrored),
+    // `vertical` holding width + 4 samples: for a pass that has those rows at hand.
+    static void BlurRow(const VmafKernels& kernels, const float* const rows[5], int width,
+                        float* vertical, float* out);
+    static constexpr int BLUR_RADIUS = 2;
     // The mean of |plane a - plane b|.
     double MeanAbsoluteDifference(const VmafKernels& kernels, int a, int b, RowTeam* team);
 

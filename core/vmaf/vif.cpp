@@ -1,5 +1,7 @@
 #include "vmaf/vif.h"
 
+#include "vmaf/motion.h"
+
 #include <bit>
 #include <initializer_list>
 #include <cstddef>
@@ -50,6 +52,7 @@ struct ScalePass {
     LumaPlane pictures[2];      // scale 0
     const float* planes[2];     // scales 1 .. 3
     float* next_planes[2];      // null at scale 3
+    float* blurred;             // scale 0: the reference blurred for motion
     VifRowSums* row_sums;
     VifWorkspace::Block* blocks;
     int block_count;
@@ -93,6 +96,15 @@ struct ScalePass {
                                           block.horizontal[q]);
             }
             row_sums[i] = kernels.vif_terms(horizontal, width);
+            if (scale == 0) {
+                constexpr int blur_radius = MotionWorkspace::BLUR_RADIUS;
+                const float* blur_rows[2 * blur_radius + 1];
+                for (int k = 0; k <= 2 * blur_radius; ++k) {
+                    blur_rows[k] = row(0, Mirror(i - blur_radius + k, height));
+                }
+                MotionWorkspace::BlurRow(kernels, blur_rows, width, block.blur,
+                                         blurred + static_cast<ptrdiff_t>(i) * width);
+            }
 
             if (next_planes[0] == nullptr || i % 2 != 0 || i / 2 >= height / 2) continue;
             const Taps& next = SCALE_TAPS[scale + 1];
@@ -126,11 +138,13 @@ void VifWorkspace::Lay(vmaf_rows::WorkArea& area, int width, int height) {
         for (float*& row : block.vertical) row = area.Take<float>(width + 2 * MAX_RADIUS);
         for (float*& row : block.horizontal) row = area.Take<float>(width);
         block.decimation = area.Take<float>(width + 2 * MAX_RADIUS);
+        block.blur = area.Take<float>(width + 2 * MotionWorkspace::BLUR_RADIUS);
     }
 }
 
 void VifWorkspace::Measure(const VmafKernels& kernels, LumaPlane reference,
-                           LumaPlane distorted, RowTeam* team, double scores[4]) {
+                           LumaPlane distorted, float* blurred_reference, RowTeam* team,
+                           double scores[4]) {
     for (int s = 0; s < 4; ++s) {
         const int width = width_ >> s;
         const int height = height_ >> s;
@@ -141,6 +155,7 @@ void VifWorkspace::Measure(const VmafKernels& kernels, LumaPlane reference,
                        {reference, distorted},
                        {planes_[s][0], planes_[s][1]},
                        {nullptr, nullptr},
+                       blurred_reference,
                        row_sums_[s],
                        blocks_,
                        vmaf_rows::BlockCount(team, width, height)};

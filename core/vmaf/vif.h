@@ -18,15 +18,17 @@ public:
     // Takes its buffers from `area` (counting only, when the area has no base).
     void Lay(vmaf_rows::WorkArea& area, int width, int height);
 
-    // vif_scale0 .. vif_scale3 of the pair.
+    // vif_scale0 .. vif_scale3 of the pair; the reference blurred for motion into
+    // `blurred_reference` on the way, from the same working rows.
     void Measure(const VmafKernels& kernels, LumaPlane reference, LumaPlane distorted,
-                 RowTeam* team, double scores[4]);
+                 float* blurred_reference, RowTeam* team, double scores[4]);
 
     struct Block {
         float* ring[2];        // working rows of R and D at scale 0
         float* vertical[5];    // the statistics down the columns, with mirrored borders
         float* horizontal[5];  // and across
         float* decimation;     // one picture's next-scale filter down the columns
+        float* blur;           // motion's filter down the columns
     };
 
 private:

@@ -32,7 +32,7 @@ struct VmafSeries::State {
         return area.used();
     }
 
-    // This frame's motion from the reference just blurred; completes the pending frame.
+    // Completes the pending frame with the motion of the frame after it.
     bool Complete(double motion_after, VmafFrame* completed) {
         if (!pending) return false;
         pending_features.motion2 = motion_after < pending_motion ? motion_after : pending_motion;
@@ -44,15 +44,24 @@ struct VmafSeries::State {
         return true;
     }
 
-    double BlurNext(LumaPlane reference, RowTeam* team) {
-        const VmafKernels& kernels = ActiveVmafKernels();
-        const int plane = has_before ? 1 - blurred : blurred;
-        motion.Blur(kernels, reference, plane, team);
-        const double m =
-            has_before ? motion.MeanAbsoluteDifference(kernels, blurred, plane, team) : 0.0;
+    // The plane for the next reference blurred: the other one, when this one holds the
+    // reference before it.
+    int NextPlane() const { return has_before ? 1 - blurred : blurred; }
+
+    // The motion of the reference just blurred into `plane`.
+    double MotionInto(int plane, RowTeam* team) {
+        const double m = has_before ? motion.MeanAbsoluteDifference(ActiveVmafKernels(),
+                                                                      blurred, plane, team)
+                                    : 0.0;
         blurred = plane;
         has_before = true;
         return m;
+    }
+
+    double BlurNext(LumaPlane reference, RowTeam* team) {
+        const int plane = NextPlane();
+        motion.Blur(ActiveVmafKernels(), reference, plane, team);
+        return MotionInto(plane, team);
     }
 };
 
@@ -130,8 +139,10 @@ bool VmafSeries::TakeFrame(LumaPlane reference, LumaPlane distorted, RowTeam* te
     State& s = *state_;
     VmafFeatures features;
     features.adm2 = MeasureAdm2(reference, distorted, s.width, s.height, s.adm, team);
-    s.vif.Measure(ActiveVmafKernels(), reference, distorted, team, features.vif_scale);
-    const double m = s.BlurNext(reference, team);
+    const int plane = s.NextPlane();
+    s.vif.Measure(ActiveVmafKernels(), reference, distorted, s.motion.Plane(plane), team,
+                  features.vif_scale);
+    const double m = s.MotionInto(plane, team);
     const bool done = s.Complete(m, completed);
     s.pending = true;
     s.pending_features = features;

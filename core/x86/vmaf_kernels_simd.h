@@ -6,6 +6,8 @@
 // the columns past the last whole vector go through the reference's own code, so every
 // path gives the same bits. Internal linkage throughout, as in row_kernels_simd.h.
 
+#include <emmintrin.h>
+
 #include "vmaf/vmaf_kernels.h"
 #include "vmaf/vmaf_terms.h"
 
@@ -18,19 +20,34 @@ struct VmafSimd {
     static constexpr int N = F::kFloats;
     static constexpr int kParts = VMAF_SUM_LANES / N;
 
+    // Eight samples at a time on 128-bit vectors (every step exact, as in WorkingValue): Y
+    // in the low word of a lane whose high word meets the factor's 0, Y * 219 below 2^23.
     static void WorkingRow(const PixelYC* row, int width, float* out) {
-        for (int j = 0; j < width; ++j) out[j] = WorkingValue(row[j].y);
+        const __m128 scale = _mm_set1_ps(1.0f / 4096), offset = _mm_set1_ps(112.0f);
+        const __m128i factor = _mm_set1_epi32(219);
+        const auto values = [&](__m128i lanes) {
+            return _mm_sub_ps(_mm_mul_ps(_mm_cvtepi32_ps(_mm_madd_epi16(lanes, factor)), scale),
+                              offset);
+        };
+        int j = 0;
+        for (; j + 8 <= width; j += 8) {
+            const PixelYC* p = row + j;
+            const __m128i y =
+                _mm_setr_epi16(p[0].y, p[1].y, p[2].y, p[3].y, p[4].y, p[5].y, p[6].y, p[7].y);
+            _mm_storeu_ps(out + j, values(_mm_unpacklo_epi16(y, y)));
+            _mm_storeu_ps(out + j + 4, values(_mm_unpackhi_epi16(y, y)));
+        }
+        for (; j < width; ++j) out[j] = WorkingValue(row[j].y);
     }
 
-    // The filters with their tap count known, so that the taps stay in registers and the
-    // loops over them unroll; any other count takes the general loop (K = 0).
+    // The filters of the full-size rows with their tap count known (VIF's scale 0, motion's
+    // blur), so that the loops over the taps unroll; the coarser scales, a third of the work
+    // at most, take the general loop (K = 0), which keeps the module small.
     template <typename Call>
     static void WithTaps(int taps_count, const Call& call) {
         switch (taps_count) {
             case 17: call.template operator()<17>(); break;
-            case 9: call.template operator()<9>(); break;
             case 5: call.template operator()<5>(); break;
-            case 3: call.template operator()<3>(); break;
             default: call.template operator()<0>(); break;
         }
     }
@@ -40,6 +57,16 @@ struct VmafSimd {
                                 int width, float* out) {
         const int count = K != 0 ? K : taps_count;
         int j = 0;
+        for (; j + 4 * N <= width; j += 4 * N) {
+            V sum[4] = {F::Of(0), F::Of(0), F::Of(0), F::Of(0)};
+            for (int k = 0; k < count; ++k) {
+                const V w = F::Of(taps[k]);
+                for (int v = 0; v < 4; ++v) {
+                    sum[v] = F::Add(sum[v], F::Multiply(w, F::Load(rows[k] + j + v * N)));
+                }
+            }
+            for (int v = 0; v < 4; ++v) F::Store(out + j + v * N, sum[v]);
+        }
         for (; j + N <= width; j += N) {
             V sum = F::Of(0);
             for (int k = 0; k < count; ++k) {
@@ -102,6 +129,17 @@ struct VmafSimd {
                                   float* out) {
         const int count = K != 0 ? K : taps_count;
         int j = 0;
+        // Four vectors at a time: four chains of additions to overlap, each in tap order.
+        for (; j + 4 * N <= width; j += 4 * N) {
+            V sum[4] = {F::Of(0), F::Of(0), F::Of(0), F::Of(0)};
+            for (int k = 0; k < count; ++k) {
+                const V w = F::Of(taps[k]);
+                for (int v = 0; v < 4; ++v) {
+                    sum[v] = F::Add(sum[v], F::Multiply(w, F::Load(in + j + v * N + k)));
+                }
+            }
+            for (int v = 0; v < 4; ++v) F::Store(out + j + v * N, sum[v]);
+        }
         for (; j + N <= width; j += N) {
             V sum = F::Of(0);
             for (int k = 0; k < count; ++k) {
@@ -123,6 +161,16 @@ struct VmafSimd {
                                     int width, float* out) {
         const int count = K != 0 ? K : taps_count;
         int j = 0;
+        for (; j + 2 * N <= width; j += 2 * N) {
+            V sum[2] = {F::Of(0), F::Of(0)};
+            for (int k = 0; k < count; ++k) {
+                const V w = F::Of(taps[k]);
+                for (int v = 0; v < 2; ++v) {
+                    sum[v] = F::Add(sum[v], F::Multiply(w, F::LoadEven(in + 2 * (j + v * N) + k)));
+                }
+            }
+            for (int v = 0; v < 2; ++v) F::Store(out + j + v * N, sum[v]);
+        }
         for (; j + N <= width; j += N) {
             V sum = F::Of(0);
             for (int k = 0; k < count; ++k) {
@@ -153,12 +201,10 @@ struct VmafSimd {
     }
     static void DecimateHorizontal(const float* in, const float* taps, int taps_count,
                                    int width, float* out) {
-        WithTaps(taps_count, [&]<int K>() {
-            DecimateHorizontalK<K>(in, taps, taps_count, width, out);
-        });
+        DecimateHorizontalK<0>(in, taps, taps_count, width, out);
     }
 
-    static V Log2(V x) {
+    [[gnu::always_inline]] static V Log2(V x) {
         const V t = F::Subtract(F::Mantissa(x), F::Of(1.0f));
         V v = F::Of(LOG2_POLYNOMIAL[0]);
         for (int i = 1; i < 9; ++i) v = F::Add(F::Multiply(v, t), F::Of(LOG2_POLYNOMIAL[i]));
@@ -167,7 +213,7 @@ struct VmafSimd {
 
     // Both branches of VifTerm for every lane, then each lane's own. max(0, x) and
     // min(100, x) keep x when equal, as the reference's comparisons do.
-    static void Terms(VifStatistics s, int j, V& num, V& den) {
+    [[gnu::always_inline]] static void Terms(VifStatistics s, int j, V& num, V& den) {
         const V zero = F::Of(0.0f);
         const V epsilon = F::Of(VIF_EPSILON);
         const V mu1 = F::Load(s.mu1 + j);
@@ -200,6 +246,16 @@ struct VmafSimd {
     static VifRowSums VifTerms(VifStatistics s, int width) {
         typename F::Lanes num_lanes, den_lanes;
         int j = 0;
+        // Two groups of lanes computed side by side (their log2 chains overlap), then added
+        // in the order of their positions.
+        for (; j + 2 * VMAF_SUM_LANES <= width; j += 2 * VMAF_SUM_LANES) {
+            V num[2 * kParts], den[2 * kParts];
+            for (int v = 0; v < 2 * kParts; ++v) Terms(s, j + v * N, num[v], den[v]);
+            for (int v = 0; v < 2 * kParts; ++v) {
+                F::Accumulate(num_lanes, num[v], v % kParts);
+                F::Accumulate(den_lanes, den[v], v % kParts);
+            }
+        }
         for (; j + VMAF_SUM_LANES <= width; j += VMAF_SUM_LANES) {
             for (int part = 0; part < kParts; ++part) {
                 V num, den;

@@ -8,6 +8,7 @@
 #include <cstring>
 #include <cstdint>
 #include <memory>
+#include <random>
 #include <string>
 #include <vector>
 
@@ -19,6 +20,7 @@
 #include "result_line.h"
 #include "row_kernels.h"
 #include "ssim.h"
+#include "vmaf/adm_kernels.h"
 #include "vmaf/vmaf.h"
 #include "vmaf/vmaf_kernels.h"
 
@@ -276,6 +278,104 @@ TEST_P(FastKernels, WindowedSsimMatchesTheReference) {
                             << where << (team != nullptr ? " threaded" : " serial");
                     }
                 }
+            }
+        }
+    }
+}
+
+// ADM on pairs that take each branch of the decoupling: detail kept, weakened, enhanced (and
+// past the gain limit), inverted, flat against the float32 residues of a constant picture, and
+// samples far outside the host's range; sizes around every vector's tail and odd band sizes.
+TEST_P(FastKernels, AdmMatchesTheReference) {
+    const AdmKernels* adm = AdmKernelsFor(GetParam());
+    ASSERT_NE(adm, nullptr);
+    enum class Pair { Independent, Noisy, Same, Stronger, Amplified, Inverted, FlatReference };
+    for (GuardPlacement placement : {GuardPlacement::After, GuardPlacement::Before}) {
+        for (const Pair pair : {Pair::Independent, Pair::Noisy, Pair::Same, Pair::Stronger, Pair::Amplified,
+                                Pair::Inverted, Pair::FlatReference}) {
+            for (const auto& [width, height] : {std::pair{17, 17}, std::pair{18, 35}, std::pair{35, 18},
+                                                std::pair{47, 21}, std::pair{67, 45}, std::pair{130, 19}}) {
+                const int low = pair == Pair::Independent ? -32768 : 0;
+                const int high = pair == Pair::Independent ? 32767 : 4096;
+                Rectangle a(width, height, 3, placement), b(width, height, 3, placement);
+                a.picture().FillRandom(width * height, low, high);
+                b.picture().FillRandom(width + height, low, high);
+                for (int y = 0; y < height; ++y) {
+                    for (int x = 0; x < width; ++x) {
+                        int16_t& ay = a.at(x, y).y;
+                        const int16_t noise = b.at(x, y).y % 64;
+                        int16_t& by = b.at(x, y).y;
+                        if (pair == Pair::FlatReference) ay = 1234;
+                        if (pair == Pair::Noisy || pair == Pair::FlatReference) by = static_cast<int16_t>(ay + noise);
+                        if (pair == Pair::Same) by = ay;
+                        if (pair == Pair::Stronger) by = static_cast<int16_t>(3 * (ay - 2048) + noise);
+                        if (pair == Pair::Amplified) ay = static_cast<int16_t>(2048 + ay % 5), by = static_cast<int16_t>(2048 + 150 * (ay - 2048));
+                        if (pair == Pair::Inverted) by = static_cast<int16_t>(4096 - ay);
+                    }
+                }
+                AdmWorkspace workspace;
+                ASSERT_TRUE(workspace.Prepare(width, height));
+                const LumaPlane pa{a.first(), a.pitch()}, pb{b.first(), b.pitch()};
+                const double reference = MeasureAdm2With(ScalarAdmKernels(), pa, pb, width, height, workspace, nullptr);
+                for (RowTeam* team : {static_cast<RowTeam*>(nullptr), &testing::BuildTeam()}) {
+                    EXPECT_EQ(MeasureAdm2With(*adm, pa, pb, width, height, workspace, team), reference)
+                        << width << "x" << height << " pair " << static_cast<int>(pair) << " guard "
+                        << GuardPlacementName(placement) << (team != nullptr ? " threaded" : " serial");
+                }
+            }
+        }
+    }
+}
+
+// Each ADM kernel alone, output for output, on rows whose values repeat, vanish, change sign
+// and sit far apart in magnitude, over every tail: where a rounding difference would drown
+// in adm2's sums.
+TEST_P(FastKernels, AdmKernelsMatchTheReferenceBitForBit) {
+    const AdmKernels& fast = *AdmKernelsFor(GetParam());
+    const AdmKernels& scalar = ScalarAdmKernels();
+    std::mt19937 random(35);
+    const float kinds[] = {0.0f, -0.0f, 1e-6f, -3e-7f, 1.0f, -1.0f, 100.0f, -2000.0f};
+    const auto draw = [&] {
+        const uint32_t pick = random();
+        return pick % 3 == 0 ? kinds[pick / 3 % 8] : std::ldexp(static_cast<float>(pick % 20001) - 10000.0f, pick / 20001 % 16 - 12);
+    };
+    const auto same = [](const auto& x, const auto& y) { return std::memcmp(x.data(), y.data(), x.size() * sizeof x[0]) == 0; };
+    for (int count = 1; count <= 41; ++count) {
+        for (int round = 0; round < 8; ++round) {
+            std::vector<float> in(8 * count + 8);
+            for (float& v : in) v = draw();
+            const float* const rows[4] = {&in[0], &in[2 * count], &in[4 * count], &in[6 * count]};
+            std::vector<float> out[2][2];
+            for (auto& pair : out) pair[0].assign(2 * count, 0), pair[1].assign(2 * count, 0);
+            scalar.vertical(rows, 2 * count, out[0][0].data(), out[0][1].data());
+            fast.vertical(rows, 2 * count, out[1][0].data(), out[1][1].data());
+            EXPECT_TRUE(same(out[0][0], out[1][0]) && same(out[0][1], out[1][1])) << "vertical " << count;
+            scalar.horizontal(in.data(), count, out[0][0].data(), out[0][1].data());
+            fast.horizontal(in.data(), count, out[1][0].data(), out[1][1].data());
+            EXPECT_TRUE(same(out[0][0], out[1][0]) && same(out[0][1], out[1][1])) << "horizontal " << count;
+
+            // H and V of the distorted picture near a scaled copy of the reference's, or not.
+            const float* const reference[3] = {&in[0], &in[count], &in[2 * count]};
+            for (int j = 0; j < 3 * count; ++j) in[3 * count + j] = round % 2 == 0 ? in[j] * (0.5f + j % 3) : draw();
+            const float* const distorted[3] = {&in[3 * count], &in[4 * count], &in[5 * count]};
+            const AdmWeights weights{{0.017, 0.017, 0.0059}};
+            std::vector<double> restored[2][3], masking[2];
+            for (int path = 0; path < 2; ++path) {
+                for (auto& row : restored[path]) row.assign(count, 0);
+                masking[path].assign(count + 2, 0);
+                double* const restored_rows[3] = {restored[path][0].data(), restored[path][1].data(), restored[path][2].data()};
+                (path == 0 ? scalar : fast).decouple(reference, distorted, count, weights, restored_rows, masking[path].data() + 1);
+                EXPECT_TRUE(path == 0 || (same(restored[0][0], restored[1][0]) && same(restored[0][1], restored[1][1]) &&
+                                          same(restored[0][2], restored[1][2]) && same(masking[0], masking[1])))
+                    << "decouple " << count << " round " << round;
+            }
+            const double* const masks[3] = {masking[0].data(), masking[1].data(), masking[0].data()};
+            const double* const restored_rows[3] = {restored[0][0].data(), restored[0][1].data(), restored[0][2].data()};
+            for (int first : {0, 1, 2}) {
+                double sums[2][6];
+                scalar.pool(masks, restored_rows, reference, std::min(first, count - 1), count, weights, sums[0]);
+                fast.pool(masks, restored_rows, reference, std::min(first, count - 1), count, weights, sums[1]);
+                EXPECT_EQ(std::memcmp(sums[0], sums[1], sizeof sums[0]), 0) << "pool " << count << " from " << first;
             }
         }
     }

@@ -94,9 +94,9 @@ TEST(Vmaf, MatchesTheReferenceOnEverySharedCase) {
         for (int t = 0; t < clip.frame_count; ++t) {
             const std::string where = name + " frame " + std::to_string(t);
             const VmafFeatures& f = scored[t].features;
+            const char* const vif_names[4] = {"vif_scale0", "vif_scale1", "vif_scale2", "vif_scale3"};
             for (int s = 0; s < 4; ++s) {
-                EXPECT_NEAR(f.vif_scale[s], clip.Metric(t, "vif_scale" + std::to_string(s)),
-                            kVifBound) << where << " scale " << s;
+                EXPECT_NEAR(f.vif_scale[s], clip.Metric(t, vif_names[s]), kVifBound) << where;
             }
             EXPECT_NEAR(f.motion2, clip.Metric(t, "motion2"), kMotionBound) << where;
             // The model alone, on the reference's own features: both of its scores.
