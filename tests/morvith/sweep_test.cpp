@@ -727,12 +727,6 @@ private:
         const std::vector<ServiceCall>& calls = host_.calls();
         check(calls[0].edit_handle == StandInHost::EditHandle(), "IsSavingOutput without the edit handle");
         if (e.services.size() < 2) return;
-        if (!e.loads) {
-            const ServiceCall& reserve = calls[1];
-            check(reserve.registration == &host_.registration() && reserve.max_width == c.pitch &&
-                      reserve.height == c.height && reserve.frame_count == 60 && reserve.flags == 0,
-                  "ReserveFrameCache with other arguments");
-        }
         if (!e.vmaf_fetches.empty()) {
             for (size_t i = 0; i < e.vmaf_fetches.size(); ++i) {
                 const ServiceCall& reserve = calls[2 + 2 * i];
@@ -743,6 +737,12 @@ private:
                     why << "fetch " << i << " of frame " << fetch.frame << ", not " << e.vmaf_fetches[i] << "; ";
             }
             return;
+        }
+        if (!e.loads) {
+            const ServiceCall& reserve = calls[1];
+            check(reserve.registration == &host_.registration() && reserve.max_width == c.pitch &&
+                      reserve.height == c.height && reserve.frame_count == 60 && reserve.flags == 0,
+                  "ReserveFrameCache with other arguments");
         }
         if (e.fetches) {
             const ServiceCall& fetch = calls[2];
