@@ -3,7 +3,6 @@
 
 #include <climits>
 
-#include "address_space_hog.h"
 #include "morvith_host.h"
 #include "result_line.h"
 #include "vmaf/vmaf.h"
@@ -332,37 +331,6 @@ TEST(MorvithVmaf, FileModeNeighbourErrorsAndTooSmall) {
     host.ClearLog();
     EXPECT_EQ(host.ProcessFrame(1).title, "Morvith");
     EXPECT_EQ(ServiceOrder(host), std::vector<Service>{Service::IsSavingOutput});
-}
-
-// No room for VMAF's buffers: its box, the title as it was, nothing fetched; the host lives,
-// and the next call with room measures.
-TEST(MorvithVmaf, MemoryRefusedShowsItsBoxAndTheNextCallMeasures) {
-    const standin::Clip clip = standin::SampleClip(2, 1024, 768);
-    StandInHost host(ModulePath(), clip);
-    host.SetSlider(KIND, 4);
-    host.SetSlider(OFFSET, 1);
-    SetWindowTextA(host.window(), "before");
-    AddressSpaceHog hog(SIZE_T{1} << 20);
-    host.SetCallHooks({[&](Service service) {
-                           if (service == Service::IsSavingOutput) hog.Reserve();
-                       },
-                       [&] { hog.Release(); }});
-    standin::FrameResult result = host.ProcessFrame(0);
-    EXPECT_EQ(result.returned, 1);
-    EXPECT_EQ(result.title, "before");
-    ASSERT_EQ(host.message_boxes().size(), 1u);
-    EXPECT_EQ(host.message_boxes()[0].text, std::string("VMAF\x82\xcc\x8c\x76\x8e\x5a\x82\xc9\x95\x4b\x97\x76"
-                                                         "\x82\xc8\x83\x81\x83\x82\x83\x8a\x82\xf0\x8a\x6d\x95\xdb"
-                                                         "\x82\xc5\x82\xab\x82\xdc\x82\xb9\x82\xf1\x82\xc5\x82\xb5"
-                                                         "\x82\xbd\x81\x42"));
-    EXPECT_EQ(host.message_boxes()[0].caption, cp932::ERROR_CAPTION);
-    EXPECT_TRUE(host.CallsOf(Service::FetchFilteredFrame).empty());
-
-    host.SetCallHooks({});
-    host.ClearLog();
-    result = host.ProcessFrame(0);
-    EXPECT_EQ(WithoutMilliseconds(result.title), VmafTitle(clip, 1, *clip.frames[0]));
-    EXPECT_TRUE(host.message_boxes().empty());
 }
 
 }  // namespace
