@@ -267,8 +267,22 @@ std::string VmafTitle(const standin::Clip& clip, int reference, const standin::P
 
 // The first, a middle and the last frame of the edit as the reference, serial and on the
 // module's workers, each neighbour after its own reservation and spoiled at the next call.
+// Frames of one scene panned a sample at a time, near enough to each other for scores
+// between the model's ends.
+standin::Clip PannedClip(int frame_count, int width, int height) {
+    const standin::Picture scene = *standin::SampleClip(1, width + frame_count, height).frames[0];
+    std::vector<std::optional<standin::Picture>> frames;
+    for (int i = 0; i < frame_count; ++i) {
+        standin::Picture frame{width, height, {}};
+        for (int y = 0; y < height; ++y)
+            for (int x = 0; x < width; ++x) frame.samples.push_back(scene.at(x + i, y));
+        frames.push_back(std::move(frame));
+    }
+    return MakeClip(std::move(frames), width, height);
+}
+
 TEST(MorvithVmaf, TitlesAreTheCoresScoreWithTheReferencesNeighbours) {
-    const standin::Clip clip = standin::SampleClip(5, 128, 72);
+    const standin::Clip clip = PannedClip(5, 128, 72);
     StandInHost host(ModulePath(), clip);
     host.SetSpoilFetchedFrames(true);
     host.SetSlider(KIND, 4);
