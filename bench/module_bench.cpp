@@ -6,7 +6,7 @@
 // the measured module does (the host's fresh copies, the fetched frame among them) and
 // times a plain read of them as the module times its passes; the two take turns, call by
 // call, in the same run. morvith is timed at 640x480, 1920x1080 and 3840x2160, serial and
-// with its multithread checkbox, each against the serial read. Then a range of
+// with its multithread checkbox, each against the serial read; VMAF at 1920x1080 only. Then a range of
 // morvith_ex with the Esc key read from the system before every fetch, against the same
 // range with the module's key-state import answered by the host without a system call.
 //
@@ -163,8 +163,11 @@ void TimeModules(const Modules& modules, const Pictures& pictures, int width, in
     }
 
     std::vector<Run> runs;
-    for (int kind : {1, 2, 3}) {
-        const char* measure = kind == 1 ? "PSNR" : kind == 2 ? "SSIM" : "windowed SSIM";
+    for (int kind : {1, 2, 3, 4}) {
+        // VMAF, the heavy kind, at 1920x1080 only: its reference's neighbour is fetched too,
+        // outside the title's time.
+        if (kind == 4 && width != 1920) continue;
+        const char* measure = kind == 1 ? "PSNR" : kind == 2 ? "SSIM" : kind == 3 ? "windowed SSIM" : "VMAF";
         for (int multithread : {0, 1})
             runs.push_back({Name("morvith %s, %dx%d frames%s", measure, width, height,
                                  multithread ? ", multithread" : ""),
@@ -176,6 +179,7 @@ void TimeModules(const Modules& modules, const Pictures& pictures, int width, in
                             {}, {}, {}});
         if (!ex_host) continue;
         for (auto [ex_width, ex_height] : {std::pair{1920, 1080}, std::pair{640, 480}}) {
+            if (kind == 4 && ex_width != 1920) continue;
             const std::vector<std::pair<int, int>> rectangles{{1, ex_width}, {2, ex_height}, {3, 0},
                                                               {4, 0},        {5, 1920},      {6, 0}};
             Run run{Name("morvith_ex %s, %dx%d rectangles", measure, ex_width, ex_height, ""),

@@ -38,31 +38,36 @@ int32_t ColumnOfFrame(int32_t frame, int32_t columns, int32_t frame_count) {
     return static_cast<int32_t>((int64_t{frame + 1} * columns - 1) / frame_count);
 }
 
-GraphColumn SummarizeColumn(const FrameValues* values, int32_t frame_count, FrameSpan span) {
+GraphColumn SummarizeColumn(const ReportFrames& frames, FrameSpan span) {
     GraphColumn column;
-    span.end = std::min(span.end, frame_count);
-    if (values == nullptr || span.first < 0 || span.first >= span.end) return column;
-    column.lowest = column.highest = values[span.first];
+    span.end = std::min(span.end, frames.count);
+    if (frames.values == nullptr || span.first < 0 || span.first >= span.end) return column;
+    const int32_t curves = std::min(frames.curves, 3);
+    double lowest[3] = {};
+    double highest[3] = {};
+    for (int32_t c = 0; c < curves; ++c) lowest[c] = highest[c] = frames.At(span.first, c);
     column.lowest_y_frame = span.first;
     for (int32_t i = span.first + 1; i < span.end; ++i) {
-        const FrameValues& v = values[i];
-        if (v.y < column.lowest.y) column.lowest_y_frame = i;
-        column.lowest = {std::min(column.lowest.y, v.y), std::min(column.lowest.cb, v.cb),
-                         std::min(column.lowest.cr, v.cr)};
-        column.highest = {std::max(column.highest.y, v.y), std::max(column.highest.cb, v.cb),
-                          std::max(column.highest.cr, v.cr)};
+        if (frames.At(i, 0) < lowest[0]) column.lowest_y_frame = i;
+        for (int32_t c = 0; c < curves; ++c) {
+            lowest[c] = std::min(lowest[c], frames.At(i, c));
+            highest[c] = std::max(highest[c], frames.At(i, c));
+        }
     }
+    column.lowest = {lowest[0], lowest[1], lowest[2]};
+    column.highest = {highest[0], highest[1], highest[2]};
     return column;
 }
 
-int32_t FrameAtColumn(const FrameValues* values, int32_t frame_count, int32_t column, int32_t columns) {
-    return SummarizeColumn(values, frame_count, FramesOfColumn(column, columns, frame_count)).lowest_y_frame;
+int32_t FrameAtColumn(const ReportFrames& frames, int32_t column, int32_t columns) {
+    return SummarizeColumn(frames, FramesOfColumn(column, columns, frames.count)).lowest_y_frame;
 }
 
-GraphScale ScaleOf(const FrameValues* values, int32_t frame_count) {
+GraphScale ScaleOf(const ReportFrames& frames) {
     GraphScale scale;
-    for (int32_t i = 0; values != nullptr && i < frame_count; ++i) {
-        for (const double value : {values[i].y, values[i].cb, values[i].cr}) {
+    for (int32_t i = 0; frames.values != nullptr && i < frames.count; ++i) {
+        for (int32_t c = 0; c < frames.curves; ++c) {
+            const double value = frames.At(i, c);
             if (!std::isfinite(value)) {
                 scale.has_infinite = scale.has_infinite || value == INFINITY;
                 continue;

@@ -37,26 +37,38 @@ FrameSpan FramesOfColumn(int32_t column, int32_t columns, int32_t frame_count);
 // The last column that holds frame `frame`: the inverse of FramesOfColumn.
 int32_t ColumnOfFrame(int32_t frame, int32_t columns, int32_t frame_count);
 
+// The curves in the order Y, Cb, Cr (VMAF's score as Y); those beyond the report's
+// curves stay 0.
 struct GraphColumn {
     FrameValues lowest;
     FrameValues highest;
     int32_t lowest_y_frame = -1;  // the first frame of the column with its lowest Y
 };
 // The values under one column, so that no dip is hidden however many frames share it.
-GraphColumn SummarizeColumn(const FrameValues* values, int32_t frame_count, FrameSpan span);
+GraphColumn SummarizeColumn(const ReportFrames& frames, FrameSpan span);
+inline GraphColumn SummarizeColumn(const FrameValues* values, int32_t frame_count, FrameSpan span) {
+    return SummarizeColumn(ChannelFrames(values, frame_count), span);
+}
 
 // The frame a click on `column` takes the editor to (counted from the report's first
 // frame), or -1 for a column without frames.
-int32_t FrameAtColumn(const FrameValues* values, int32_t frame_count, int32_t column, int32_t columns);
+int32_t FrameAtColumn(const ReportFrames& frames, int32_t column, int32_t columns);
+inline int32_t FrameAtColumn(const FrameValues* values, int32_t frame_count, int32_t column,
+                             int32_t columns) {
+    return FrameAtColumn(ChannelFrames(values, frame_count), column, columns);
+}
 
-// The report's lowest and highest finite value over all three channels.
+// The report's lowest and highest finite value over all its curves.
 struct GraphScale {
     double lowest = 0;
     double highest = 0;
     bool has_finite = false;
     bool has_infinite = false;  // some channel of some frame without difference
 };
-GraphScale ScaleOf(const FrameValues* values, int32_t frame_count);
+GraphScale ScaleOf(const ReportFrames& frames);
+inline GraphScale ScaleOf(const FrameValues* values, int32_t frame_count) {
+    return ScaleOf(ChannelFrames(values, frame_count));
+}
 
 // Rows of the plot above its finite values, where a channel at infinity is drawn.
 inline constexpr int32_t INFINITY_BAND = 14;

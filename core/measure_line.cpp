@@ -118,4 +118,67 @@ ResultLine MeasureWindowedSsimLine(const RectanglePair& pair, RowTeam* team) {
     return ComposeSsimLine(values, elapsed_ms);
 }
 
+namespace {
+
+LumaPlane ReferenceOf(const RectanglePair& pair) { return {pair.first_a, pair.pitch}; }
+
+void KeepVmafFrame(const VmafFrame& frame, double* values) {
+    const double kept[VMAF_VALUES] = {frame.score,
+                                      frame.features.adm2,
+                                      frame.features.motion2,
+                                      frame.features.vif_scale[0],
+                                      frame.features.vif_scale[1],
+                                      frame.features.vif_scale[2],
+                                      frame.features.vif_scale[3]};
+    for (int32_t i = 0; i < VMAF_VALUES; ++i) values[i] = kept[i];
+}
+
+}  // namespace
+
+RangeMeasurement MeasureVmafRangeLine(const VmafRange& range, RangeFrameSource frame,
+                                      VmafSeries& series, RowTeam* team, double* frame_values) {
+    const int64_t started = MonotonicNanoseconds();
+    int64_t in_frame_calls = 0;
+    const auto next_frame = [&](int32_t index) {
+        const int64_t call_started = MonotonicNanoseconds();
+        RangeFrame next = frame(index);
+        in_frame_calls += MonotonicNanoseconds() - call_started;
+        return next;
+    };
+    double sum = 0;
+    const auto keep = [&](int32_t index, const VmafFrame& completed) {
+        sum += completed.score;
+        if (frame_values != nullptr) KeepVmafFrame(completed, frame_values + int64_t{index} * VMAF_VALUES);
+    };
+
+    if (range.has_before) {
+        const RangeFrame before = next_frame(-1);
+        if (!before.pair) return {before.stop, 0, {}};
+        series.BeginAfter(ReferenceOf(*before.pair), team);
+    } else {
+        series.Begin();
+    }
+    VmafFrame completed;
+    for (int32_t i = 0; i < range.frame_count; ++i) {
+        const RangeFrame next = next_frame(i);
+        if (!next.pair) return {next.stop, i, {}};
+        const RectanglePair& pair = *next.pair;
+        if (series.TakeFrame(ReferenceOf(pair), {pair.first_b, pair.pitch}, team, &completed))
+            keep(i - 1, completed);
+    }
+    bool pending = false;
+    if (range.has_after) {
+        const RangeFrame after = next_frame(range.frame_count);
+        if (!after.pair) return {after.stop, range.frame_count, {}};
+        pending = series.EndBefore(ReferenceOf(*after.pair), team, &completed);
+    } else {
+        pending = series.End(&completed);
+    }
+    if (pending) keep(range.frame_count - 1, completed);
+    const int64_t elapsed = MonotonicNanoseconds() - started - (range.time_frames ? 0 : in_frame_calls);
+    return {std::nullopt, range.frame_count,
+            ComposeVmafLine(sum / static_cast<double>(range.frame_count),
+                            ElapsedMilliseconds(elapsed))};
+}
+
 }  // namespace morvith

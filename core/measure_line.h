@@ -10,6 +10,7 @@
 #include "pixel.h"
 #include "psnr.h"
 #include "result_line.h"
+#include "vmaf/vmaf.h"
 
 namespace morvith {
 
@@ -69,5 +70,21 @@ RangeMeasurement MeasureSsimRangeLine(int32_t frame_count, RangeFrameSource fram
                                       FrameValues* frame_values = nullptr);
 RangeMeasurement MeasureWindowedSsimRangeLine(int32_t frame_count, RangeFrameSource frame,
                                               FrameValues* frame_values = nullptr);
+
+// VMAF over frame_count frames (at least 1) with the frames around them: frame(-1) where
+// has_before and frame(frame_count) where has_after hand out those, of which only A, the
+// reference, is read. Each pair is used before frame is called again, so a picture need
+// only stay valid until then. The series must be prepared for the pairs' size. Without
+// time_frames the stopwatch leaves out the calls of frame. The line is the mean of the
+// per-frame scores; frame_values, where not null, receives VMAF_VALUES doubles a frame.
+struct VmafRange {
+    int32_t frame_count = 1;
+    bool has_before = false;
+    bool has_after = false;
+    bool time_frames = true;
+};
+RangeMeasurement MeasureVmafRangeLine(const VmafRange& range, RangeFrameSource frame,
+                                      VmafSeries& series, RowTeam* team,
+                                      double* frame_values = nullptr);
 
 }  // namespace morvith

@@ -102,6 +102,16 @@ ResultLine ComposeSsimLine(const ChannelTriple<double>& values, double elapsed_m
     return line;
 }
 
+ResultLine ComposeVmafLine(double score, double elapsed_ms) {
+    ResultLine line;
+    line.Append("VMAF ");
+    line.Append(FormatMeasure(score));
+    line.Append(' ');
+    line.Append(FormatMeasure(elapsed_ms));
+    line.Append("[ms]");
+    return line;
+}
+
 double ElapsedMilliseconds(int64_t elapsed_nanoseconds) {
     const int64_t microseconds = elapsed_nanoseconds / 1000;
     return static_cast<double>(microseconds) * 0.001;

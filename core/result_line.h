@@ -52,6 +52,9 @@ ResultLine ComposePsnrLine(const PsnrReadingTriple& readings, double elapsed_ms)
 // "0.987654 0.998765 1 31.2[ms]"
 ResultLine ComposeSsimLine(const ChannelTriple<double>& values, double elapsed_ms);
 
+// "VMAF 93.4512 48.215[ms]"
+ResultLine ComposeVmafLine(double score, double elapsed_ms);
+
 // Whole microseconds truncated toward zero, times 0.001.
 double ElapsedMilliseconds(int64_t elapsed_nanoseconds);
 

@@ -4,6 +4,7 @@ namespace morvith::host {
 
 const char FRAME_ERROR_TEXT[] = "フレームが読み込めませんでした。";
 const char ERROR_CAPTION[] = "エラー";
+const char VMAF_MEMORY_TEXT[] = "VMAFの計算に必要なメモリを確保できませんでした。";
 
 void SetTitle(const FilterRegistration& registration, const char* text) {
     SetWindowTextA(registration.window, text);

@@ -6,6 +6,7 @@
 #include "morvith.h"
 #include "plugin_support.h"
 #include "thread_pool_team.h"
+#include "vmaf/vmaf.h"
 #include "windowed_ssim.h"
 
 extern "C" IMAGE_DOS_HEADER __ImageBase;
@@ -73,39 +74,110 @@ const PixelYC* ObtainReference(FilterRegistration& registration, const FrameJob&
     return reference;
 }
 
-// Below this many samples for each further worker, handing rows to the pool costs more
-// than they take to measure (measured under Wine on two hardware threads).
-constexpr int64_t MIN_SAMPLES_PER_WORKER = 1 << 18;
+// Kept between calls while the size stays: VMAF's buffers are large.
+VmafSeries vmaf_series;
+
+// Frame `frame` of the clip, checked to hold the job's W x H, or null. The cache is
+// reserved before each fetch, as for the other kinds.
+const PixelYC* FetchWholeFrame(FilterRegistration& registration, const FrameJob& job,
+                               int32_t frame) {
+    host::HostServices& services = *registration.services;
+    services.ReserveFrameCache(&registration, job.max_width, job.height, 60, 0);
+    int32_t width = 0;
+    int32_t height = 0;
+    const PixelYC* picture =
+        services.FetchFilteredFrame(&registration, job.edit_handle, frame, &width, &height);
+    return picture != nullptr && width >= job.width && height >= job.height ? picture : nullptr;
+}
+
+bool InClip(int64_t frame, int32_t frame_count) { return frame >= 0 && frame < frame_count; }
+
+// The frame at the offset (or the bitmap) is the reference, the current picture the
+// distorted one. Motion needs the reference's neighbours in the edit; a still picture has
+// none. Each fetched frame is used up before the next service call.
+void RunVmafPass(FilterRegistration& registration, const FrameJob& job, bool load_file,
+                 RowTeam* team) {
+    if (!vmaf_series.Prepare(job.width, job.height)) {
+        host::ShowErrorBox(host::VMAF_MEMORY_TEXT);
+        return;
+    }
+    const RectanglePair current{job.work_picture, job.work_picture, job.width, job.height,
+                                job.max_width};
+    if (load_file) {
+        const PixelYC* reference = ObtainReference(registration, job, true);
+        if (reference == nullptr) return;
+        const auto still = [&](int32_t) -> RangeFrame {
+            return RectanglePair{reference, job.work_picture, job.width, job.height, job.max_width};
+        };
+        const RangeMeasurement measured =
+            MeasureVmafRangeLine({.time_frames = false}, still, vmaf_series, team);
+        host::SetTitle(registration, measured.line.c_str());
+        return;
+    }
+
+    const int32_t frame_count = registration.services->FrameCount(job.edit_handle);
+    const std::optional<int32_t> frame = ReferenceFrameNumber(
+        job.frame_index, host::Slider(registration, SLIDER_FRAME_OFFSET));
+    if (!frame) {
+        host::ShowErrorBox(host::FRAME_ERROR_TEXT);
+        return;
+    }
+    const auto fetch = [&](int32_t index) -> RangeFrame {
+        const PixelYC* picture = FetchWholeFrame(registration, job, *frame + index);
+        if (picture == nullptr) return RangeStop::FrameMissing;
+        RectanglePair pair = current;
+        pair.first_a = picture;
+        return pair;
+    };
+    const VmafRange range{.has_before = InClip(int64_t{*frame} - 1, frame_count),
+                          .has_after = InClip(int64_t{*frame} + 1, frame_count),
+                          .time_frames = false};
+    const RangeMeasurement measured = MeasureVmafRangeLine(range, fetch, vmaf_series, team);
+    if (measured.stop) {
+        host::ShowErrorBox(host::FRAME_ERROR_TEXT);
+        return;
+    }
+    host::SetTitle(registration, measured.line.c_str());
+}
 
 void RunFramePass(FilterRegistration& registration, const FrameJob& job) {
     if (registration.services->IsSavingOutput(job.edit_handle) != 0) return;
 
     const int32_t kind = host::Slider(registration, SLIDER_MEASURE_KIND);
+    if (kind != host::MEASURE_VMAF) vmaf_series.Release();
     if (kind == host::MEASURE_NOTHING) {
         host::SetTitle(registration, DISPLAY_NAME);
         return;
     }
     if (kind != host::MEASURE_PSNR && kind != host::MEASURE_SSIM &&
-        kind != host::MEASURE_WINDOWED_SSIM)
+        kind != host::MEASURE_WINDOWED_SSIM && kind != host::MEASURE_VMAF)
         return;
     // A picture too small for one window is not measured, and no reference is obtained.
-    if (kind == host::MEASURE_WINDOWED_SSIM &&
-        (job.width < WINDOWED_SSIM_MIN_SIZE || job.height < WINDOWED_SSIM_MIN_SIZE)) {
+    const int min_size = kind == host::MEASURE_WINDOWED_SSIM ? WINDOWED_SSIM_MIN_SIZE
+                         : kind == host::MEASURE_VMAF        ? VMAF_MIN_SIZE
+                                                             : 1;
+    if (min_size > 1 && (job.width < min_size || job.height < min_size)) {
         host::SetTitle(registration, DISPLAY_NAME);
         return;
     }
 
     const bool load_file = host::Checkbox(registration, CHECKBOX_LOAD_FILE) != 0;
     if (!IsMeasurableJob(job, load_file)) return;
+    // The pool's callbacks run this module's code.
+    std::optional<host::ThreadPoolTeam> pool_team;
+    if (host::Checkbox(registration, CHECKBOX_MULTITHREAD) == 1)
+        pool_team.emplace(reinterpret_cast<HMODULE>(&__ImageBase),
+                          kind == host::MEASURE_VMAF ? host::VMAF_SAMPLES_PER_WORKER
+                                                     : host::MIN_SAMPLES_PER_WORKER);
+    RowTeam* const team = pool_team ? &*pool_team : nullptr;
+    if (kind == host::MEASURE_VMAF) {
+        RunVmafPass(registration, job, load_file, team);
+        return;
+    }
     const PixelYC* reference = ObtainReference(registration, job, load_file);
     if (reference == nullptr) return;
 
     const RectanglePair pair{job.work_picture, reference, job.width, job.height, job.max_width};
-    // The pool's callbacks run this module's code.
-    std::optional<host::ThreadPoolTeam> pool_team;
-    if (host::Checkbox(registration, CHECKBOX_MULTITHREAD) == 1)
-        pool_team.emplace(reinterpret_cast<HMODULE>(&__ImageBase), MIN_SAMPLES_PER_WORKER);
-    RowTeam* const team = pool_team ? &*pool_team : nullptr;
     const ResultLine line = kind == host::MEASURE_PSNR ? MeasurePsnrLine(pair, team, PsnrForm::LogSum)
                             : kind == host::MEASURE_SSIM ? MeasureSsimLine(pair, team)
                                                          : MeasureWindowedSsimLine(pair, team);
@@ -113,6 +185,8 @@ void RunFramePass(FilterRegistration& registration, const FrameJob& job) {
 }
 
 }  // namespace
+
+void ReleaseVmafMemory() { vmaf_series.Release(); }
 
 int32_t ProcessFrame(FilterRegistration* registration, FrameJob* job) noexcept {
     if (registration == nullptr || registration->services == nullptr || job == nullptr) return 1;

@@ -30,4 +30,7 @@ MORVITH_HOST_CALLBACK int32_t HandleWindowMessage(HWND window, UINT message, WPA
 // it; always NUL-terminated within REFERENCE_TEXT_SIZE bytes.
 const char* ReferencePath();
 
+// Frees what VMAF keeps between calls, as the host shuts the filter down.
+void ReleaseVmafMemory();
+
 }  // namespace morvith::comparator

@@ -116,6 +116,7 @@ int32_t HandleWindowMessage(HWND window, UINT message, WPARAM wparam, LPARAM, vo
             DeleteObject(control_font);
             // A second teardown must not free a handle that may belong to someone else by then.
             control_font = nullptr;
+            ReleaseVmafMemory();
             return 0;
         case WM_COMMAND:
             return HandleCommand(*registration, window, wparam);

@@ -7,7 +7,7 @@ namespace {
 constexpr const char* SLIDER_NAMES[] = {"種類", "座標"};
 constexpr int32_t SLIDER_DEFAULTS[] = {0, 0};
 constexpr int32_t SLIDER_MINIMA[] = {0, -60};
-constexpr int32_t SLIDER_MAXIMA[] = {3, 60};
+constexpr int32_t SLIDER_MAXIMA[] = {4, 60};
 
 constexpr const char* CHECKBOX_NAMES[] = {"マルチスレッド", "ファイル読み込み"};
 constexpr int32_t CHECKBOX_DEFAULTS[] = {0, 0};

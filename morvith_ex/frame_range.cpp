@@ -90,21 +90,29 @@ RangeOutcome MeasureFrameRange(host::FilterRegistration& registration,
         return RangeOutcome::Completed;
     }
     if (settings.kind != host::MEASURE_PSNR && settings.kind != host::MEASURE_SSIM &&
-        settings.kind != host::MEASURE_WINDOWED_SSIM) {
+        settings.kind != host::MEASURE_WINDOWED_SSIM && settings.kind != host::MEASURE_VMAF) {
         return RangeOutcome::Completed;
     }
+    const bool vmaf = settings.kind == host::MEASURE_VMAF;
+    host::HostServices& services = *registration.services;
+    const int32_t edit_frames = vmaf ? services.FrameCount(job.edit_handle) : 0;
 
     EscapeKey escape;
     const int32_t frame_count = settings.FrameCount();
     RangeProgress progress(registration, frame_count);
     progress.Show(0);
-    host::HostServices& services = *registration.services;
+    VmafSeries* const series = vmaf ? PreparedVmafSeries(settings) : nullptr;
+    if (vmaf && series == nullptr) {
+        host::ShowErrorBox(host::VMAF_MEMORY_TEXT);
+        return RangeOutcome::FetchFailed;
+    }
     services.ReserveFrameCache(&registration, job.max_width, job.height, RANGE_CACHE_FRAMES,
                                0);
 
     const auto frame = [&](int32_t index) -> RangeFrame {
         if (escape.Pressed()) return RangeStop::Cancelled;
-        progress.Update(index);
+        // VMAF's neighbours of the range come as frames -1 and frame_count.
+        progress.Update(index < 0 ? 0 : index < frame_count ? index : frame_count);
         // The host writes the frame's size here rather than into the job, whose size
         // stays that of the current picture.
         int32_t width = 0;
@@ -118,11 +126,25 @@ RangeOutcome MeasureFrameRange(host::FilterRegistration& registration,
     };
     // Without room for the values the range is measured all the same, for a report
     // without frames.
-    FrameValues* const values = ReserveReportFrames(frame_count);
-    const RangeMeasurement measured =
-        settings.kind == host::MEASURE_PSNR   ? MeasurePsnrRangeLine(frame_count, frame, values)
-        : settings.kind == host::MEASURE_SSIM ? MeasureSsimRangeLine(frame_count, frame, values)
-                                              : MeasureWindowedSsimRangeLine(frame_count, frame, values);
+    double* const values = ReserveReportFrames(frame_count, settings.kind);
+    FrameValues* const channels = reinterpret_cast<FrameValues*>(values);
+    const auto measure = [&]() -> RangeMeasurement {
+        switch (settings.kind) {
+        case host::MEASURE_PSNR: return MeasurePsnrRangeLine(frame_count, frame, channels);
+        case host::MEASURE_SSIM: return MeasureSsimRangeLine(frame_count, frame, channels);
+        case host::MEASURE_WINDOWED_SSIM:
+            return MeasureWindowedSsimRangeLine(frame_count, frame, channels);
+        default: break;
+        }
+        const int64_t first = settings.range_start;
+        const int64_t last = settings.range_end;
+        const VmafRange range{.frame_count = frame_count,
+                              .has_before = first - 1 >= 0 && first - 1 < edit_frames,
+                              .has_after = last + 1 >= 0 && last + 1 < edit_frames};
+        host::ThreadPoolTeam team = VmafTeam();
+        return MeasureVmafRangeLine(range, frame, *series, &team, values);
+    };
+    const RangeMeasurement measured = measure();
     if (measured.stop) ReleaseReportFrames(values);
     if (measured.stop == RangeStop::FrameMissing) {
         progress.Show(measured.frames_measured);

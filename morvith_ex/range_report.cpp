@@ -23,24 +23,33 @@ bool SameMeasurement(const RegionSettings& a, const RegionSettings& b) {
 
 }  // namespace
 
-FrameValues* ReserveReportFrames(int32_t frame_count) {
-    // A count that the host's sliders never hand out can make the size wrap in 32 bits.
-    if (frame_count <= 0 || static_cast<size_t>(frame_count) > SIZE_MAX / sizeof(FrameValues)) return nullptr;
-    // malloc reports a refusal with null, where a failed new would end the host.
-    return static_cast<FrameValues*>(
-        std::malloc(static_cast<size_t>(frame_count) * sizeof(FrameValues)));
+int32_t ValuesOfKind(int32_t kind) {
+    return kind == host::MEASURE_VMAF ? VMAF_VALUES : CHANNEL_VALUES;
 }
 
-void ReleaseReportFrames(FrameValues* frames) { std::free(frames); }
+ReportFrames RangeReport::Frames() const {
+    const int32_t stride = ValuesOfKind(settings.kind);
+    return {frames, frame_count, stride, stride == VMAF_VALUES ? 1 : CHANNEL_VALUES};
+}
 
-void KeepReport(const RegionSettings& settings, const ResultLine& line, FrameValues* frames,
+double* ReserveReportFrames(int32_t frame_count, int32_t kind) {
+    const size_t frame_bytes = static_cast<size_t>(ValuesOfKind(kind)) * sizeof(double);
+    // A count that the host's sliders never hand out can make the size wrap in 32 bits.
+    if (frame_count <= 0 || static_cast<size_t>(frame_count) > SIZE_MAX / frame_bytes) return nullptr;
+    // malloc reports a refusal with null, where a failed new would end the host.
+    return static_cast<double*>(std::malloc(static_cast<size_t>(frame_count) * frame_bytes));
+}
+
+void ReleaseReportFrames(double* frames) { std::free(frames); }
+
+void KeepReport(const RegionSettings& settings, const ResultLine& line, double* frames,
                 int32_t frame_count) {
     DiscardReport();
     report.settings = settings;
     report.line = line;
     report.frames = frames;
     report.frame_count = frames != nullptr ? frame_count : 0;
-    const int32_t worst = WorstFrameIndex(frames, report.frame_count);
+    const int32_t worst = WorstFrameIndex(report.Frames());
     report.worst_frame = worst < 0 ? NO_FRAME : settings.range_start + worst;
     report_kept = true;
     RedrawReportGraph();
@@ -49,7 +58,7 @@ void KeepReport(const RegionSettings& settings, const ResultLine& line, FrameVal
 const RangeReport* LastReport() { return report_kept ? &report : nullptr; }
 
 void DiscardReport() {
-    std::free(const_cast<FrameValues*>(report.frames));
+    std::free(const_cast<double*>(report.frames));
     report = RangeReport{};
     report_kept = false;
     expected_render = NO_FRAME;

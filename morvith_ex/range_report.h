@@ -13,19 +13,24 @@ namespace morvith::ex {
 struct RangeReport {
     RegionSettings settings;  // kind, rectangles and range, as measured
     ResultLine line;
-    const FrameValues* frames = nullptr;  // null, with no frames, where memory was short
+    // null, with no frames, where memory was short; ValuesOfKind doubles a frame
+    const double* frames = nullptr;
     int32_t frame_count = 0;
     int32_t worst_frame = -1;  // in the host's numbering; -1 without frames
 
     bool HasFrames() const { return frame_count > 0; }
+    ReportFrames Frames() const;
 };
 
+// The doubles a frame of this kind keeps: VMAF's score and features, or three channels.
+int32_t ValuesOfKind(int32_t kind);
+
 // Room for the values of a range about to start, or null: a range measures without it.
-FrameValues* ReserveReportFrames(int32_t frame_count);
+double* ReserveReportFrames(int32_t frame_count, int32_t kind);
 // A range that stopped hands its room back; the last report stays.
-void ReleaseReportFrames(FrameValues* frames);
+void ReleaseReportFrames(double* frames);
 // A range that completed: its report replaces the last one and owns `frames`.
-void KeepReport(const RegionSettings& settings, const ResultLine& line, FrameValues* frames,
+void KeepReport(const RegionSettings& settings, const ResultLine& line, double* frames,
                 int32_t frame_count);
 // The last report, or null before any range completed.
 const RangeReport* LastReport();

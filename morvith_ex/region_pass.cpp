@@ -45,12 +45,14 @@ bool JobIsSound(const host::FrameJob& job) {
            job.width <= job.max_width;
 }
 
-void MeasureCurrentPicture(const host::FilterRegistration& registration,
+// False where nothing was measured that the outlines could go with: a frame or memory
+// that VMAF could not have.
+bool MeasureCurrentPicture(host::FilterRegistration& registration,
                            const host::FrameJob& job, const RegionSettings& settings) {
     const RectanglePair pair = RegionPair(job.work_picture, job.max_width, settings);
     if (MeasuresNothing(settings)) {
         host::SetTitle(registration, DISPLAY_NAME);
-        return;
+        return true;
     }
     switch (settings.kind) {
     case host::MEASURE_PSNR:
@@ -63,10 +65,13 @@ void MeasureCurrentPicture(const host::FilterRegistration& registration,
     case host::MEASURE_WINDOWED_SSIM:
         host::SetTitle(registration, MeasureWindowedSsimLine(pair, nullptr).c_str());
         break;
+    case host::MEASURE_VMAF:
+        return MeasureVmafFrame(registration, job, settings);
     default:
         // A kind this version does not know leaves the last result in view.
         break;
     }
+    return true;
 }
 
 int32_t RunRegionPass(host::FilterRegistration& registration, const host::FrameJob& job) {
@@ -77,6 +82,7 @@ int32_t RunRegionPass(host::FilterRegistration& registration, const host::FrameJ
     }
     ShowFrameOnGraph(job.frame_index);
     const RegionSettings settings = ReadRegionSettings(registration);
+    if (settings.kind != host::MEASURE_VMAF) ReleaseVmafMemory();
     if (!SettingsAreValid(settings, job)) {
         host::SetTitle(registration, DISPLAY_NAME);
         return 1;
@@ -88,8 +94,8 @@ int32_t RunRegionPass(host::FilterRegistration& registration, const host::FrameJ
         if (!shown && MeasureFrameRange(registration, job, settings) != RangeOutcome::Completed) {
             return 1;
         }
-    } else {
-        MeasureCurrentPicture(registration, job, settings);
+    } else if (!MeasureCurrentPicture(registration, job, settings)) {
+        return 1;
     }
     if (settings.outline) DrawRegionOutlines(job.work_picture, job.max_width, settings);
     return 1;
@@ -136,10 +142,11 @@ bool SettingsAreValid(const RegionSettings& settings, const host::FrameJob& job)
 }
 
 bool MeasuresNothing(const RegionSettings& settings) {
+    const int32_t min_size = settings.kind == host::MEASURE_WINDOWED_SSIM ? WINDOWED_SSIM_MIN_SIZE
+                             : settings.kind == host::MEASURE_VMAF        ? VMAF_MIN_SIZE
+                                                                          : 1;
     return settings.kind == host::MEASURE_NOTHING ||
-           (settings.kind == host::MEASURE_WINDOWED_SSIM &&
-            (settings.region_width < WINDOWED_SSIM_MIN_SIZE ||
-             settings.region_height < WINDOWED_SSIM_MIN_SIZE));
+           (min_size > 1 && (settings.region_width < min_size || settings.region_height < min_size));
 }
 
 RectanglePair RegionPair(const PixelYC* picture, int32_t pitch, const RegionSettings& settings) {

@@ -7,6 +7,8 @@
 
 #include "filter_abi.h"
 #include "plugin_support.h"
+#include "thread_pool_team.h"
+#include "vmaf/vmaf.h"
 
 namespace morvith::ex {
 
@@ -60,6 +62,18 @@ enum class RangeOutcome { Completed, FetchFailed, Stopped };
 // it runs stops it before the next fetch.
 RangeOutcome MeasureFrameRange(host::FilterRegistration& registration,
                                const host::FrameJob& job, const RegionSettings& settings);
+
+// VMAF of the current picture's rectangles with rectangle 1 of the frames around it; sets
+// the title, or tells the user why not and returns false.
+bool MeasureVmafFrame(host::FilterRegistration& registration, const host::FrameJob& job,
+                      const RegionSettings& settings);
+// The series kept between calls, ready for the rectangles' size, or null where memory
+// was refused.
+VmafSeries* PreparedVmafSeries(const RegionSettings& settings);
+// Frees it: the kind left VMAF, or the host shuts the filter down.
+void ReleaseVmafMemory();
+// The system's pool for VMAF's rows, which the other kinds measure serially.
+host::ThreadPoolTeam VmafTeam();
 
 MORVITH_HOST_CALLBACK int32_t ProcessFrame(host::FilterRegistration* registration,
                                            host::FrameJob* job);

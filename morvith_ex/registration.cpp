@@ -12,7 +12,7 @@ constexpr const char* SLIDER_NAMES[] = {
 // Two 640 x 480 rectangles side by side at the top of the picture.
 constexpr int32_t SLIDER_DEFAULTS[] = {0, 640, 480, 0, 0, 640, 0, 0, 0};
 constexpr int32_t SLIDER_MINIMA[] = {0, 0, 0, 0, 0, 0, 0, 0, 0};
-constexpr int32_t SLIDER_MAXIMA[] = {3, 1920, 1080, 3839, 2159, 3839, 2159, 99999, 999998};
+constexpr int32_t SLIDER_MAXIMA[] = {4, 1920, 1080, 3839, 2159, 3839, 2159, 99999, 999998};
 
 constexpr const char* CHECKBOX_NAMES[] = {"平均値", "枠線"};
 constexpr int32_t CHECKBOX_DEFAULTS[] = {0, 1};

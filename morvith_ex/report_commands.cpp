@@ -61,6 +61,7 @@ MORVITH_HOST_CALLBACK int32_t HandleWindowMessage(HWND window, UINT message, WPA
         case host::WINDOW_TEARDOWN_MESSAGE:
             DestroyReportGraph(registration->instance);
             DiscardReport();
+            ReleaseVmafMemory();
             return 0;
         case WM_SIZE:
             AlignReportGraph(window);

@@ -75,9 +75,10 @@ private:
 
 bool WriteRows(HANDLE file, const RangeReport& report) {
     CsvWriter writer(file);
-    if (!writer.Put(CSV_HEADER)) return false;
+    const ReportFrames frames = report.Frames();
+    if (!writer.Put(frames.stride == VMAF_VALUES ? VMAF_CSV_HEADER : CSV_HEADER)) return false;
     for (int32_t i = 0; i < report.frame_count; ++i) {
-        if (!writer.Put(ComposeCsvRow(report.settings.range_start + i, report.frames[i]))) {
+        if (!writer.Put(ComposeCsvRow(report.settings.range_start + i, frames, i))) {
             return false;
         }
     }

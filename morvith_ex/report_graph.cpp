@@ -84,8 +84,48 @@ void DrawColumnSpan(HDC dc, int x, int plot_top, int32_t top, int32_t bottom, Tr
     previous = {top, bottom};
 }
 
+struct Span {
+    int left = 0;
+    int right = 0;
+    bool Meets(const Span& other) const { return left < other.right && other.left < right; }
+};
+
+int TextWidth(HDC dc, const char* text) {
+    SIZE size{};
+    GetTextExtentPoint32A(dc, text, lstrlenA(text), &size);
+    return size.cx;
+}
+
+// The curves' names in the colours they are drawn in, at the top right or else the top
+// left of the plot, wherever the worst frame's label leaves room.
+void DrawLegend(HDC dc, const PlotArea& plot, int32_t curves, const Span& label) {
+    struct Name {
+        const char* text;
+        COLORREF color;
+    };
+    static constexpr Name CHANNELS[] = {{"Y", Y_COLOR}, {"Cb", CB_COLOR}, {"Cr", CR_COLOR}};
+    static constexpr Name SCORE[] = {{"VMAF", Y_COLOR}};
+    const Name* names = curves == 1 ? SCORE : CHANNELS;
+    const int32_t count = curves == 1 ? 1 : 3;
+    constexpr int GAP = 6;
+    int width = 0;
+    for (int32_t i = 0; i < count; ++i) width += TextWidth(dc, names[i].text) + (i > 0 ? GAP : 0);
+    const int right = plot.left + plot.width;
+    Span legend{right - width, right};
+    if (legend.Meets({label.left - GAP, label.right + GAP}))
+        legend = {plot.left, plot.left + width};
+    if (legend.left < plot.left || legend.Meets({label.left - GAP, label.right + GAP})) return;
+    int x = legend.left;
+    for (int32_t i = 0; i < count; ++i) {
+        SetTextColor(dc, names[i].color);
+        Text(dc, x, 1, TA_LEFT | TA_TOP, names[i].text);
+        x += TextWidth(dc, names[i].text) + GAP;
+    }
+}
+
 void DrawPlot(HDC dc, const RangeReport& report, const PlotArea& plot) {
-    const GraphScale scale = ScaleOf(report.frames, report.frame_count);
+    const ReportFrames frames = report.Frames();
+    const GraphScale scale = ScaleOf(frames);
     PaintPens pens(dc);
     const int right = plot.left + plot.width;
     const int bottom = plot.top + plot.height;
@@ -95,15 +135,16 @@ void DrawPlot(HDC dc, const RangeReport& report, const PlotArea& plot) {
     Line(dc, plot.left - 1, bottom, right, bottom);
     if (scale.has_infinite) Line(dc, plot.left - 4, plot.top, plot.left - 1, plot.top);
 
-    // Cb and Cr first, so that Y stays on top where they cross.
+    // Cb and Cr first, so that Y stays on top where they cross; VMAF's score alone.
     Trace traces[3];
     constexpr PaintPens::Role ROLES[3] = {PaintPens::CB, PaintPens::CR, PaintPens::Y};
+    const int first_curve = frames.curves == 1 ? 2 : 0;
     for (int32_t column = 0; column < plot.width; ++column) {
-        const GraphColumn values = SummarizeColumn(
-            report.frames, report.frame_count, FramesOfColumn(column, plot.width, report.frame_count));
+        const GraphColumn values =
+            SummarizeColumn(frames, FramesOfColumn(column, plot.width, report.frame_count));
         const double lowest[3] = {values.lowest.cb, values.lowest.cr, values.lowest.y};
         const double highest[3] = {values.highest.cb, values.highest.cr, values.highest.y};
-        for (int channel = 0; channel < 3; ++channel) {
+        for (int channel = first_curve; channel < 3; ++channel) {
             pens.Use(ROLES[channel]);
             DrawColumnSpan(dc, plot.left + column, plot.top, RowOfValue(highest[channel], scale, plot.height),
                            RowOfValue(lowest[channel], scale, plot.height), traces[channel]);
@@ -135,9 +176,12 @@ void DrawPlot(HDC dc, const RangeReport& report, const PlotArea& plot) {
 
     // The worst frame: a mark through the plot and its number and value above it.
     const int32_t worst_column = ColumnOfFrame(report.worst_frame - start, plot.width, report.frame_count);
-    if (worst_column < 0) return;
+    if (worst_column < 0) {
+        DrawLegend(dc, plot, frames.curves, {});
+        return;
+    }
     const int x = plot.left + worst_column;
-    const double worst_y = report.frames[report.worst_frame - start].y;
+    const double worst_y = frames.At(report.worst_frame - start, 0);
     const int mark = plot.top + RowOfValue(worst_y, scale, plot.height);
     pens.Use(PaintPens::WORST);
     Line(dc, x, plot.top, x, bottom);
@@ -149,6 +193,9 @@ void DrawPlot(HDC dc, const RangeReport& report, const PlotArea& plot) {
     SetTextColor(dc, WORST_COLOR);
     const bool left_half = x < plot.left + plot.width / 2;
     Text(dc, left_half ? x + 3 : x - 2, 1, (left_half ? TA_LEFT : TA_RIGHT) | TA_TOP, label);
+    const int label_width = TextWidth(dc, label);
+    DrawLegend(dc, plot, frames.curves,
+               left_half ? Span{x + 3, x + 3 + label_width} : Span{x - 2 - label_width, x - 2});
 }
 
 void Paint(HWND window) {
@@ -184,7 +231,7 @@ void Click(HWND window, int x, int y) {
     // user saw before, not at this report's.
     const DWORD clicked_at = static_cast<DWORD>(GetMessageTime());
     if (!report_shown || static_cast<LONG>(clicked_at - report_shown_at) < 0) return;
-    const int32_t frame = FrameAtColumn(report->frames, report->frame_count, x - plot.left, plot.width);
+    const int32_t frame = FrameAtColumn(report->Frames(), x - plot.left, plot.width);
     if (frame < 0) return;
     clicked_frame = report->settings.range_start + frame;
     SendMessageA(GetParent(window), WM_COMMAND, MAKEWPARAM(REPORT_GRAPH_ID, 0),

@@ -22,11 +22,13 @@ morvith=build/win32/morvith/morvith.auf
 morvith_ex=build/win32/morvith_ex/morvith_ex.auf
 standin() { build/win32/wine-run "$host" "$@" | tr -d '\r'; }
 
-# morvith: sliders 0 kind (1 PSNR, 2 SSIM), 1 frame offset; checkboxes 0 multithread, 1 load file.
+# morvith: sliders 0 kind (1 PSNR, 2 SSIM, 3 windowed SSIM, 4 VMAF), 1 frame offset; checkboxes 0 multithread, 1 load file.
 if [ -f "$morvith" ]; then
     echo "== morvith.auf, frame mode: each frame against the next one (offset 1) =="
     standin "$morvith" --slider 0=1 --slider 1=1 --frames 0-2
     standin "$morvith" --slider 0=2 --slider 1=1 --check 0=1 --frames 0-2
+    echo "== morvith.auf, VMAF: frame 1 ahead is the reference, the current frame the distorted one =="
+    standin "$morvith" --slider 0=4 --slider 1=1 --check 0=1 --frames 0-2
     echo "== morvith.auf, frame mode at the clip's end: there is no next frame =="
     standin "$morvith" --slider 0=1 --slider 1=1 --frames 9-9
     echo "== morvith.auf, file mode: against frame 1 written as a bitmap =="
@@ -58,6 +60,15 @@ if [ -f "$morvith_ex" ]; then
     standin "$morvith_ex" --clip side-by-side --length 60 --slider 0=1 --slider 2=360 --slider 7=0 \
         --slider 8=59 --check 0=1 --frames 0-0 --menu 1 --scale 2 \
         --screenshot "$PWD/build/win32/run/morvith_ex-graph.png"
+    echo "== morvith_ex.auf: VMAF (kind 4, left half the reference) over frames 0-29, with the"
+    echo "   progress titles; Edit > the worst frame, the CSV's first lines and the graph =="
+    rm -f build/win32/run/vmaf.csv
+    standin "$morvith_ex" --clip side-by-side --length 30 --slider 0=4 --slider 2=360 --slider 7=0 \
+        --slider 8=29 --check 0=1 --frames 0-0 --titles --menu 1 --export "$PWD/build/win32/run/vmaf.csv" \
+        --scale 2 --screenshot "$PWD/build/win32/run/morvith_ex-vmaf-graph.png"
+    echo "build/win32/run/vmaf.csv, its first lines:"
+    head -n 4 build/win32/run/vmaf.csv | tr -d '\r' | sed 's/^/  /'
+    echo "(the graph: build/win32/run/morvith_ex-vmaf-graph.png)"
 else
     echo "(morvith_ex.auf is not built yet)"
 fi

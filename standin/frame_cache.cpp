@@ -97,8 +97,24 @@ PixelYC* HostState::Fetch(int32_t frame, int32_t* width, int32_t* height) {
     return fetched.back().picture->data();
 }
 
+void StandInHost::SetSpoilFetchedFrames(bool spoil) { state_->spoil_fetched = spoil; }
+
 void HostState::ReleaseFetchedFrame(const FetchedFrame& frame) {
+    if (frame.spoiled) return;
     fetched_intact = fetched_intact && RowsMatch(*frame.picture, *clip.frames[frame.frame]) && GapsIntact(*frame.picture);
+}
+
+// Samples no picture of a test holds, that turn any measurement into another number.
+void HostState::SpoilFetchedFrames() {
+    if (!spoil_fetched) return;
+    for (FetchedFrame& frame : fetched) {
+        if (frame.spoiled) continue;
+        ReleaseFetchedFrame(frame);
+        frame.spoiled = true;
+        for (int y = 0; y < frame.picture->height(); ++y)
+            for (int x = 0; x < frame.picture->width(); ++x)
+                frame.picture->at(x, y) = {static_cast<int16_t>(x * 97 + y * 31 - 7777), 1234, -1234};
+    }
 }
 
 void HostState::ReleaseFetchedFrames() {

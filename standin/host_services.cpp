@@ -13,6 +13,7 @@ template <typename Result, typename Answer>
 Result Serve(ServiceCall call, Answer answer) {
     HostState* host = HostState::current;
     if (host == nullptr) return Result{};
+    host->SpoilFetchedFrames();
     const Result result = answer(*host, call);
     call.sequence = host->NextSequence();
     const Service service = call.service;

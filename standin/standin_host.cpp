@@ -223,6 +223,9 @@ void StandInHost::ClearLog() {
     state_->renders.clear();
     state_->titles.clear();
     state_->redraw_count = 0;
+    state_->fetched_intact = true;
 }
+
+bool StandInHost::FetchedFramesIntact() const { return state_->fetched_intact; }
 
 }  // namespace morvith::standin

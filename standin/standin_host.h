@@ -79,6 +79,13 @@ public:
     // spare pictures (the spare one also receives loaded image files) and fetched frames.
     void SetPicturePlacement(testing::GuardPlacement placement);
     testing::GuardPlacement PicturePlacement() const;
+    // As the host may reuse its buffers: every fetched frame is overwritten at the
+    // plug-in's next service call (checked untouched first), so that a plug-in that reads
+    // it later measures garbage. Off until asked.
+    void SetSpoilFetchedFrames(bool spoil);
+    // Whether every fetched frame checked since the last ClearLog (when spoiled, or when
+    // a call of ProcessFrame ended) was as the host handed it out.
+    bool FetchedFramesIntact() const;
 
     // Runs the process callback on frame_index (a picture of the clip, else
     // std::invalid_argument), on a misaligned stack; that frame is then the one on screen.

@@ -28,6 +28,7 @@ struct GuardedWords {
 struct FetchedFrame {
     int32_t frame = 0;
     std::unique_ptr<testing::GuardedPicture> picture;
+    bool spoiled = false;  // checked, then overwritten at the next service call
 };
 
 struct StandInHost::State {
@@ -65,6 +66,8 @@ struct StandInHost::State {
     std::deque<FetchedFrame> fetched;  // newest last
     bool fetched_intact = true;        // of the frames released during this call
     int32_t fetches_in_call = 0;
+    bool spoil_fetched = false;
+    void SpoilFetchedFrames();
     PixelYC* Fetch(int32_t frame, int32_t* width, int32_t* height);
     void ReleaseFetchedFrame(const FetchedFrame& frame);
     void ReleaseFetchedFrames();

@@ -109,5 +109,18 @@ TEST(CsvRow, FrameNumberThenTheTitlesDigitsWithAPoint) {
     EXPECT_EQ(std::string(ComposeCsvRow(INT32_MAX, {1, 2, 3})), "2147483647,1,2,3\r\n");
 }
 
+// VMAF keeps seven values a frame: the score as the title writes it, then the features with
+// six decimals; the score alone decides the worst frame.
+TEST(CsvRow, VmafScoreThenItsFeaturesWithSixDecimals) {
+    EXPECT_STREQ(VMAF_CSV_HEADER, "frame,VMAF,adm2,motion2,vif_scale0,vif_scale1,vif_scale2,vif_scale3\r\n");
+    const double frames[2][VMAF_VALUES] = {{93.45123, 0.98765432, 12.5, 0.5, 1e-7, 1, 0.0000007},
+                                           {97.428, 1, 0, 1, 1, 1, 1}};
+    EXPECT_EQ(std::string(ComposeCsvRow(17, VmafFrames(frames[0], 2), 0)),
+              "17,93.4512,0.987654,12.500000,0.500000,0.000000,1.000000,0.000001\r\n");
+    EXPECT_EQ(std::string(ComposeCsvRow(18, VmafFrames(frames[0], 2), 1)),
+              "18,97.428,1.000000,0.000000,1.000000,1.000000,1.000000,1.000000\r\n");
+    EXPECT_EQ(WorstFrameIndex(VmafFrames(frames[0], 2)), 0);
+}
+
 }  // namespace
 }  // namespace morvith

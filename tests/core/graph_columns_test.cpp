@@ -106,6 +106,22 @@ TEST(GraphColumns, TheScaleRunsFromTheLowestToTheHighestFiniteValueWithInfinityA
     EXPECT_EQ(RowOfValue(0.5, ScaleOf(one.data(), 1), ROWS), (ROWS - 1 + INFINITY_BAND) / 2);
 }
 
+// VMAF's report keeps seven values a frame: only the score is scaled, drawn and clicked.
+TEST(GraphColumns, VmafFramesScaleAndSummarizeTheirScoreAlone) {
+    const double frames[3][VMAF_VALUES] = {{90, 0.9, 150, 0.1, 0.2, 0.3, 0.4},
+                                           {70, 0.95, -3, 0.1, 0.2, 0.3, 0.4},
+                                           {80, 0.2, 2, 0.1, 0.2, 0.3, 0.4}};
+    const ReportFrames report = VmafFrames(frames[0], 3);
+    const GraphScale scale = ScaleOf(report);
+    EXPECT_EQ(scale.lowest, 70);
+    EXPECT_EQ(scale.highest, 90);
+    const GraphColumn column = SummarizeColumn(report, {0, 3});
+    EXPECT_EQ(column.lowest.y, 70);
+    EXPECT_EQ(column.highest.y, 90);
+    EXPECT_EQ(column.lowest_y_frame, 1);
+    EXPECT_EQ(FrameAtColumn(report, 0, 1), 1);
+}
+
 TEST(GraphColumns, AWindowTooSmallForAPlotHasNoColumns) {
     const PlotArea area = PlotAreaOf(300, 120);
     EXPECT_GT(area.width, 200);

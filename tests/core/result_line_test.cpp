@@ -1,4 +1,5 @@
 #include "result_line.h"
+#include "frame_report.h"
 
 #include <gtest/gtest.h>
 
@@ -132,10 +133,13 @@ TEST(FormatMeasure, IgnoresTheProcessCLocale) {
     }
     const std::string fixed(FormatMeasure(38.5421354));
     const std::string exponent(FormatMeasure(-1.5e-7));
+    const double vmaf[VMAF_VALUES] = {93.45123, 0.5, 2.25, 1, 1, 1, 0.125};
+    const std::string vmaf_row(ComposeVmafCsvRow(3, vmaf));
     std::setlocale(LC_NUMERIC, previous.c_str());
     if (!comma) GTEST_SKIP() << "no locale with a decimal comma on this system";
     EXPECT_EQ(fixed, "38.5421");
     EXPECT_EQ(exponent, "-1.5e-07");
+    EXPECT_EQ(vmaf_row, "3,93.4512,0.500000,2.250000,1.000000,1.000000,1.000000,0.125000\r\n");
 }
 
 TEST(FixedText, KeepsWhatFitsAndStaysTerminated) {

@@ -4,6 +4,8 @@
 #include <climits>
 
 #include "morvith_host.h"
+#include "result_line.h"
+#include "vmaf/vmaf.h"
 
 namespace morvith::testing {
 namespace {
@@ -58,7 +60,7 @@ TEST_F(MorvithFramePass, DoesNothingWhileSavingOrForAnUnknownKind) {
         host_.ClearLog();
     }
     host_.SetSavingOutput(false);
-    for (int32_t kind : {4, -1, INT_MIN, INT_MAX}) {
+    for (int32_t kind : {5, -1, INT_MIN, INT_MAX}) {
         ExpectUntouched(Run(kind, 1));
         host_.ClearLog();
     }
@@ -236,6 +238,113 @@ TEST_F(MorvithImpossibleJob, FrameNumberPastThirtyTwoBitsIsNoFrame) {
     const auto fetches = host_.CallsOf(Service::FetchFilteredFrame);
     ASSERT_EQ(fetches.size(), 1u);
     EXPECT_EQ(fetches[0].frame, INT_MAX);
+}
+
+// VMAF (kind 4), with the core as the oracle: the reference's frames around it, where the
+// edit has them, and the current picture as the distorted one. "VMAF 93.4512 " before the time.
+std::string VmafTitle(const standin::Clip& clip, int reference, const standin::Picture& distorted,
+                      const standin::Picture* still = nullptr) {
+    VmafSeries series;
+    EXPECT_TRUE(series.Prepare(distorted.width, distorted.height));
+    const auto plane = [](const standin::Picture& picture) { return LumaPlane{picture.samples.data(), picture.width}; };
+    const LumaPlane current = plane(distorted);
+    VmafFrame frame;
+    if (still != nullptr) {
+        series.Begin();
+        series.TakeFrame(plane(*still), current, nullptr, &frame);
+        series.End(&frame);
+    } else {
+        const int last = clip.frame_count() - 1;
+        if (reference > 0) series.BeginAfter(plane(*clip.frames[reference - 1]), nullptr);
+        else series.Begin();
+        series.TakeFrame(plane(*clip.frames[reference]), current, nullptr, &frame);
+        if (reference < last) series.EndBefore(plane(*clip.frames[reference + 1]), nullptr, &frame);
+        else series.End(&frame);
+    }
+    const std::string line(ComposeVmafLine(frame.score, 0));
+    return line.substr(0, line.rfind(' ') + 1);
+}
+
+// The first, a middle and the last frame of the edit as the reference, serial and on the
+// module's workers, each neighbour after its own reservation and spoiled at the next call.
+// Frames of one scene panned a sample at a time, near enough to each other for scores
+// between the model's ends.
+standin::Clip PannedClip(int frame_count, int width, int height) {
+    const standin::Picture scene = *standin::SampleClip(1, width + frame_count, height).frames[0];
+    std::vector<std::optional<standin::Picture>> frames;
+    for (int i = 0; i < frame_count; ++i) {
+        standin::Picture frame{width, height, {}};
+        for (int y = 0; y < height; ++y)
+            for (int x = 0; x < width; ++x) frame.samples.push_back(scene.at(x + i, y));
+        frames.push_back(std::move(frame));
+    }
+    return MakeClip(std::move(frames), width, height);
+}
+
+TEST(MorvithVmaf, TitlesAreTheCoresScoreWithTheReferencesNeighbours) {
+    const standin::Clip clip = PannedClip(5, 128, 72);
+    StandInHost host(ModulePath(), clip);
+    host.SetSpoilFetchedFrames(true);
+    host.SetSlider(KIND, 4);
+    for (const int32_t multithread : {0, 1}) {
+        host.SetCheckbox(MULTITHREAD, multithread);
+        for (const auto& [current, offset] : {std::pair{0, 2}, {3, -3}, {0, 4}, {4, -1}, {1, 0}}) {
+            SCOPED_TRACE(::testing::Message() << "frame " << current << ", offset " << offset << ", multithread "
+                                              << multithread);
+            host.SetSlider(OFFSET, offset);
+            host.ClearLog();
+            const standin::FrameResult result = host.ProcessFrame(current);
+            const int reference = current + offset;
+            EXPECT_EQ(WithoutMilliseconds(result.title), VmafTitle(clip, reference, *clip.frames[current]));
+            EXPECT_TRUE(result.fetched_frames_intact);
+            EXPECT_TRUE(host.message_boxes().empty());
+            std::vector<Service> order{Service::IsSavingOutput, Service::FrameCount};
+            std::vector<int32_t> frames;
+            for (int n = std::max(reference - 1, 0); n <= std::min(reference + 1, 4); ++n) {
+                order.insert(order.end(), {Service::ReserveFrameCache, Service::FetchFilteredFrame});
+                frames.push_back(n);
+            }
+            EXPECT_EQ(ServiceOrder(host), order);
+            std::vector<int32_t> fetched;
+            for (const standin::ServiceCall& call : host.CallsOf(Service::FetchFilteredFrame)) fetched.push_back(call.frame);
+            EXPECT_EQ(fetched, frames);
+        }
+    }
+}
+
+// A still picture has no motion and no neighbours; a neighbour that cannot be fetched is
+// the frame error; an area below 17 x 17 shows the name and asks for nothing.
+TEST(MorvithVmaf, FileModeNeighbourErrorsAndTooSmall) {
+    const standin::Clip clip = standin::SampleClip(3, 48, 32);
+    StandInHost host(ModulePath(), clip);
+    host.SetSpoilFetchedFrames(true);
+    host.SetSlider(KIND, 4);
+    ReferenceFolder folder;
+    host.TypeIntoControl(PATH_EDIT, folder.Write("still.bmp", 48, 32), standin::TypingMode::ReplaceSelection);
+    host.SetCheckbox(LOAD_FILE, 1);
+    standin::FrameResult result = host.ProcessFrame(1);
+    EXPECT_EQ(WithoutMilliseconds(result.title),
+              VmafTitle(clip, 0, *clip.frames[1], &result.spare_after));
+    EXPECT_EQ(ServiceOrder(host).back(), Service::LoadImageFile);
+    EXPECT_TRUE(host.CallsOf(Service::FetchFilteredFrame).empty());
+
+    host.SetCheckbox(LOAD_FILE, 0);
+    host.SetSlider(OFFSET, 1);
+    std::vector<std::optional<standin::Picture>> gap_after = clip.frames;
+    gap_after.push_back(std::nullopt);
+    host.SetClip(standin::MakeClip(gap_after, 48, 32));
+    SetWindowTextA(host.window(), "before");
+    host.ClearLog();
+    result = host.ProcessFrame(1);  // reference 2, its next frame a gap
+    EXPECT_EQ(result.title, "before");
+    ASSERT_EQ(host.message_boxes().size(), 1u);
+    EXPECT_EQ(host.message_boxes()[0].text, cp932::FRAME_ERROR);
+    EXPECT_EQ(host.CallsOf(Service::FetchFilteredFrame).size(), 3u);
+
+    host.SetClip(standin::SampleClip(3, 16, 40));
+    host.ClearLog();
+    EXPECT_EQ(host.ProcessFrame(1).title, "Morvith");
+    EXPECT_EQ(ServiceOrder(host), std::vector<Service>{Service::IsSavingOutput});
 }
 
 }  // namespace

@@ -48,7 +48,7 @@ void* Replacement(const char* name) {
 // Functions that create no object, left as they are.
 bool CreatesNothing(const char* name) {
     static constexpr const char* NAMES[] = {"SelectObject", "GetStockObject", "MoveToEx", "LineTo", "TextOutA",
-                                            "SetTextAlign", "SetTextColor", "SetBkMode"};
+                                            "SetTextAlign", "SetTextColor", "SetBkMode", "GetTextExtentPoint32A"};
     for (const char* other : NAMES)
         if (std::strcmp(name, other) == 0) return true;
     return false;

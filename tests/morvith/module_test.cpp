@@ -39,9 +39,9 @@ TEST(MorvithModule, ImportsSystemLibrariesOnly) {
 
 // Stripped, as packed for users. No thread runtime and no part of the C++ library: any of
 // them coming back (OpenMP with its thread library is 180 KB; streams, locales, exceptions,
-// strings 60 KB or more) shows here.
+// strings 60 KB or more) shows here. The bound leaves room for VMAF and its model.
 TEST(MorvithModule, StaysWithinItsSize) {
-    EXPECT_LE(ReadPeImage(ModulePath()).file_size, 120u * 1024);
+    EXPECT_LE(ReadPeImage(ModulePath()).file_size, 180u * 1024);
 }
 
 // Its settings are the host's sliders and checkboxes alone: nothing from the environment
@@ -76,7 +76,7 @@ TEST_F(MorvithRegistration, HoldsEveryValueTheHostReads) {
     EXPECT_STREQ(r.slider_names[1], cp932::FRAME_OFFSET);
     EXPECT_EQ(std::vector<int32_t>(r.slider_defaults, r.slider_defaults + 2), (std::vector<int32_t>{0, 0}));
     EXPECT_EQ(std::vector<int32_t>(r.slider_minima, r.slider_minima + 2), (std::vector<int32_t>{0, -60}));
-    EXPECT_EQ(std::vector<int32_t>(r.slider_maxima, r.slider_maxima + 2), (std::vector<int32_t>{3, 60}));
+    EXPECT_EQ(std::vector<int32_t>(r.slider_maxima, r.slider_maxima + 2), (std::vector<int32_t>{4, 60}));
 
     ASSERT_EQ(r.checkbox_count, 2);
     EXPECT_STREQ(r.checkbox_names[0], cp932::MULTITHREAD);

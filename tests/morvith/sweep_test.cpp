@@ -5,7 +5,7 @@
 // buffer).
 //
 // One host serves every case. That is sound because the plug-in keeps nothing from one
-// call to the next but the reference path, which each case sets to its own, and each case
+// call to the next but the reference path (and VMAF's working memory, which holds no result), which each case sets to its own, and each case
 // starts from a title of its own and an empty log: a case's outcome depends on its seed
 // alone, so MORVITH_SWEEP_SEED reruns it by itself.
 
@@ -29,6 +29,7 @@
 #include "result_line.h"
 #include "ssim.h"
 #include "sweep_plan.h"
+#include "vmaf/vmaf.h"
 #include "windowed_ssim.h"
 
 namespace morvith::testing {
@@ -168,7 +169,7 @@ int32_t OddValue(TestRandom& random) {
         case 0: return -1;
         case 1: return INT_MIN;
         case 2: return INT_MAX;
-        case 3: return random.Between(3, 100);
+        case 3: return random.Between(5, 100);
         case 4: return -random.Between(2, 100);
         default: return static_cast<int32_t>(random.Next());
     }
@@ -244,7 +245,7 @@ std::pair<int, int> SmallerSize(TestRandom& random, int width, int height) {
 
 // Frame mode: the clip around the current frame, with gaps and frames of other sizes.
 void ChooseFrames(TestRandom& random, Case& c, Samples style) {
-    const int count = random.Between(1, 6);
+    const int count = c.kind == 4 ? random.Between(2, 5) : random.Between(1, 6);
     c.current = random.Between(0, count - 1);
     std::vector<std::optional<Picture>> frames(static_cast<size_t>(count));
     const Picture current = RandomPicture(random, c.width, c.height, style);
@@ -337,11 +338,16 @@ Case MakeCase(uint32_t seed, ReferenceShelf& shelf) {
     // Now and then rows long enough for the fast kernels' stretches and flushes.
     const bool wide = random.Between(0, 39) == 0;
     const int kind = random.Between(0, 99);
-    c.kind = kind < 33 ? 1 : kind < 60 ? 2 : kind < 88 ? 3 : kind < 94 ? 0 : OddValue(random);
-    // Windows span 8 rows: windowed SSIM gets taller pictures, wide ones among them.
+    c.kind = kind < 33 ? 1 : kind < 60 ? 2 : kind < 83 ? 3 : kind < 89 ? 4 : kind < 94 ? 0 : OddValue(random);
+    // Windows span 8 rows: windowed SSIM gets taller pictures, wide ones among them. VMAF
+    // is measured from 17 x 17 on, and costs more: a few sizes above that.
     const int tallest = c.kind == 3 ? 20 : 12;
     c.width = wide ? random.Between(41, 480) : random.Between(1, 40);
     c.height = wide ? random.Between(1, c.kind == 3 ? 9 : 3) : random.Between(1, tallest);
+    if (c.kind == 4 && random.Between(0, 7) != 0) {
+        c.width = random.Between(VMAF_MIN_SIZE, 48);
+        c.height = random.Between(VMAF_MIN_SIZE, 32);
+    }
     c.pitch = c.width + (random.Between(0, 9) == 0 ? 0 : random.Between(1, 8));
     c.buffer_height = c.height + random.Between(0, 3);
 
@@ -398,7 +404,7 @@ std::string Describe(const Case& c) {
 // ---------------------------------------------------------------------------------------
 // The oracle
 
-enum class TitleAfter { Unchanged, DisplayName, PsnrLine, SsimLine, WindowedSsimLine };
+enum class TitleAfter { Unchanged, DisplayName, PsnrLine, SsimLine, WindowedSsimLine, VmafLine };
 
 struct Expectation {
     TitleAfter title = TitleAfter::Unchanged;
@@ -408,6 +414,7 @@ struct Expectation {
     std::vector<Service> services;
     bool fetches = false;
     int32_t fetched_frame = 0;
+    std::vector<int32_t> vmaf_fetches;      // VMAF's frames, each after its own reservation
     bool loads = false;
     std::optional<Picture> loaded;          // what the host's loader puts into the spare buffer
 };
@@ -420,6 +427,57 @@ std::vector<PixelYC> TopLeft(const Picture& picture, int width, int height) {
     return samples;
 }
 
+// VMAF with the core as the oracle: the reference's frames before and after it in the
+// clip, each fetched after its own reservation; a still picture has no motion.
+void ExpectVmaf(const Case& c, const Picture& current, Expectation& e) {
+    const LumaPlane distorted{current.samples.data(), current.width};
+    VmafSeries series;
+    if (!series.Prepare(c.width, c.height)) std::abort();
+    VmafFrame frame;
+    const auto take_line = [&] {
+        e.box = nullptr;
+        e.title = TitleAfter::VmafLine;
+        const std::string line(ComposeVmafLine(frame.score, 0.0));
+        e.exact_values = line.substr(0, line.size() - std::strlen("0[ms]"));
+    };
+    if (c.load_file != 0) {
+        e.services.push_back(Service::LoadImageFile);
+        e.loads = true;
+        e.box = cp932::IMAGE_ERROR;
+        const std::optional<Picture>& image = c.file.picture;
+        if (c.file.path.empty() || !image || image->width > c.pitch || image->height > c.buffer_height) return;
+        e.loaded = image;
+        if (image->width < c.width || image->height < c.height) return;
+        series.Begin();
+        series.TakeFrame({image->samples.data(), image->width}, distorted, nullptr, &frame);
+        series.End(&frame);
+        take_line();
+        return;
+    }
+    e.services.push_back(Service::FrameCount);
+    e.box = cp932::FRAME_ERROR;
+    const int64_t reference = int64_t{c.current} + c.offset;
+    if (reference < INT_MIN || reference > INT_MAX) return;
+    const int64_t count = c.clip.frame_count();
+    const bool before = reference - 1 >= 0 && reference - 1 < count;
+    const bool after = reference + 1 >= 0 && reference + 1 < count;
+    if (!before) series.Begin();
+    for (int64_t n = reference - before; n <= reference + after; ++n) {
+        e.services.push_back(Service::ReserveFrameCache);
+        e.services.push_back(Service::FetchFilteredFrame);
+        e.vmaf_fetches.push_back(static_cast<int32_t>(n));
+        if (n < 0 || n >= count || !c.clip.frames[static_cast<size_t>(n)]) return;
+        const Picture& picture = *c.clip.frames[static_cast<size_t>(n)];
+        if (picture.width < c.width || picture.height < c.height) return;
+        const LumaPlane plane{picture.samples.data(), picture.width};
+        if (n < reference) series.BeginAfter(plane, nullptr);
+        else if (n == reference) series.TakeFrame(plane, distorted, nullptr, &frame);
+        else series.EndBefore(plane, nullptr, &frame);
+    }
+    if (!after) series.End(&frame);
+    take_line();
+}
+
 Expectation Expect(const Case& c) {
     Expectation e;
     e.services = {Service::IsSavingOutput};
@@ -428,8 +486,9 @@ Expectation Expect(const Case& c) {
         e.title = TitleAfter::DisplayName;
         return e;
     }
-    if (c.kind != 1 && c.kind != 2 && c.kind != 3) return e;
-    if (c.kind == 3 && (c.job_width < WINDOWED_SSIM_MIN_SIZE || c.job_height < WINDOWED_SSIM_MIN_SIZE)) {
+    if (c.kind < 1 || c.kind > 4) return e;
+    const int min_size = c.kind == 3 ? WINDOWED_SSIM_MIN_SIZE : c.kind == 4 ? VMAF_MIN_SIZE : 1;
+    if (c.kind >= 3 && (c.job_width < min_size || c.job_height < min_size)) {
         e.title = TitleAfter::DisplayName;
         return e;
     }
@@ -437,6 +496,10 @@ Expectation Expect(const Case& c) {
     if (c.shape != JobShape::Sound && !(c.shape == JobShape::NoSparePicture && !file_mode)) return e;
 
     const Picture& current = *c.clip.frames[static_cast<size_t>(c.current)];
+    if (c.kind == 4) {
+        ExpectVmaf(c, current, e);
+        return e;
+    }
     const Picture* reference = nullptr;
     if (!file_mode) {
         e.services.push_back(Service::ReserveFrameCache);
@@ -545,7 +608,7 @@ bool FetchedFrameIntact(const PixelYC* fetched, const Picture& frame, int pitch)
 }
 
 struct Tally {
-    int psnr = 0, ssim = 0, windowed_ssim = 0, display_name = 0, left_alone = 0, frame_boxes = 0, image_boxes = 0, odd_jobs = 0,
+    int psnr = 0, ssim = 0, windowed_ssim = 0, vmaf = 0, display_name = 0, left_alone = 0, frame_boxes = 0, image_boxes = 0, odd_jobs = 0,
         dialogs = 0;
 };
 
@@ -555,6 +618,7 @@ public:
     // the title of a visible window costs milliseconds under Wine.
     explicit Sweep(const std::string& module) : host_(module, standin::SampleClip(1, 8, 8)) {
         ShowWindow(host_.window(), SW_HIDE);
+        host_.SetSpoilFetchedFrames(true);
     }
 
     // The first mismatch between what the plug-in did and what the oracle says, or "".
@@ -604,8 +668,12 @@ public:
             host_.Checkbox(MULTITHREAD) != c.multithread || host_.Checkbox(LOAD_FILE) != c.load_file)
             why << "a control's value changed; ";
         if (!SameBytes(work_before, work.data())) why << "the work picture or its gaps changed; ";
-        for (const ServiceCall& fetch : host_.CallsOf(Service::FetchFilteredFrame))
-            if (fetch.picture != nullptr &&
+        // Each frame but the last is overwritten at the next service call, once the host
+        // has checked it.
+        const std::vector<ServiceCall> fetches = host_.CallsOf(Service::FetchFilteredFrame);
+        if (!host_.FetchedFramesIntact()) why << "a fetched frame changed before the next service call; ";
+        for (const ServiceCall& fetch : fetches)
+            if (fetch.picture != nullptr && &fetch == &fetches.back() &&
                 !FetchedFrameIntact(fetch.picture, *c.clip.frames[static_cast<size_t>(fetch.frame)], c.pitch))
                 why << "the fetched frame changed; ";
         std::vector<PixelYC> spare_expected = spare_before;
@@ -659,6 +727,17 @@ private:
         const std::vector<ServiceCall>& calls = host_.calls();
         check(calls[0].edit_handle == StandInHost::EditHandle(), "IsSavingOutput without the edit handle");
         if (e.services.size() < 2) return;
+        if (!e.vmaf_fetches.empty()) {
+            for (size_t i = 0; i < e.vmaf_fetches.size(); ++i) {
+                const ServiceCall& reserve = calls[2 + 2 * i];
+                const ServiceCall& fetch = calls[3 + 2 * i];
+                check(reserve.max_width == c.pitch && reserve.height == c.height && reserve.frame_count == 60,
+                      "ReserveFrameCache with other arguments");
+                if (fetch.frame != e.vmaf_fetches[i])
+                    why << "fetch " << i << " of frame " << fetch.frame << ", not " << e.vmaf_fetches[i] << "; ";
+            }
+            return;
+        }
         if (!e.loads) {
             const ServiceCall& reserve = calls[1];
             check(reserve.registration == &host_.registration() && reserve.max_width == c.pitch &&
@@ -714,6 +793,7 @@ private:
                 return;
             case TitleAfter::PsnrLine:
             case TitleAfter::WindowedSsimLine:
+            case TitleAfter::VmafLine:
                 if (BeforeMilliseconds(title) != e.exact_values) wrong(e.exact_values + "<ms>[ms]");
                 return;
             case TitleAfter::SsimLine: {
@@ -732,6 +812,7 @@ private:
             case TitleAfter::PsnrLine: ++tally.psnr; break;
             case TitleAfter::SsimLine: ++tally.ssim; break;
             case TitleAfter::WindowedSsimLine: ++tally.windowed_ssim; break;
+            case TitleAfter::VmafLine: ++tally.vmaf; break;
             case TitleAfter::DisplayName: ++tally.display_name; break;
             case TitleAfter::Unchanged: ++tally.left_alone; break;
         }
@@ -756,10 +837,10 @@ TEST_P(MorvithSweep, WhatTheUserSeesMatchesTheReference) {
         return failure.empty() ? failure : Describe(c) + ": " + failure;
     });
     const double seconds = std::chrono::duration<double>(std::chrono::steady_clock::now() - start).count();
-    std::printf("%d cases in %.2f s (%.0f cases/s), %s placement: PSNR %d, SSIM %d, windowed SSIM %d, display name "
-                "%d, left alone %d, frame boxes %d, image boxes %d, odd jobs %d, dialogs %d\n",
+    std::printf("%d cases in %.2f s (%.0f cases/s), %s placement: PSNR %d, SSIM %d, windowed SSIM %d, VMAF %d, "
+                "display name %d, left alone %d, frame boxes %d, image boxes %d, odd jobs %d, dialogs %d\n",
                 count, seconds, count / seconds, GuardPlacementName(DefaultGuardPlacement()), tally.psnr, tally.ssim,
-                tally.windowed_ssim, tally.display_name, tally.left_alone, tally.frame_boxes, tally.image_boxes, tally.odd_jobs,
+                tally.windowed_ssim, tally.vmaf, tally.display_name, tally.left_alone, tally.frame_boxes, tally.image_boxes, tally.odd_jobs,
                 tally.dialogs);
     // A sweep is worth its time only if every path ran; small sweeps (a rerun) are exempt.
     if (count >= 2000) {
@@ -767,6 +848,7 @@ TEST_P(MorvithSweep, WhatTheUserSeesMatchesTheReference) {
         EXPECT_GT(tally.psnr, minimum * 20);
         EXPECT_GT(tally.ssim, minimum * 20);
         EXPECT_GT(tally.windowed_ssim, minimum * 10);
+        EXPECT_GT(tally.vmaf, minimum * 2);
         EXPECT_GT(tally.display_name, minimum);
         EXPECT_GT(tally.left_alone, minimum);
         EXPECT_GT(tally.frame_boxes, minimum);

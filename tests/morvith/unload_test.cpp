@@ -113,5 +113,24 @@ TEST(MorvithUnload, HundredCyclesOfMorvithExShowingItsGraph) {
     EXPECT_FALSE(GetClassInfoA(module, GRAPH_CLASS, &left));
 }
 
+// Morvith ex shares VMAF's rows (kind 4) among the system's pool as morvith does with
+// "マルチスレッド": once its first such pass has started workers, it pins itself, and the
+// workers outlive the host's unload with their code.
+TEST(MorvithUnload, MorvithExPinsItselfAfterItsFirstVmafPassWithWorkers) {
+    const std::set<DWORD> before = ThreadsOfThisProcess();
+    HMODULE module = nullptr;
+    {
+        StandInHost host(MORVITH_EX_MODULE_PATH, standin::SampleClip(1, 256, 64));
+        const int32_t sliders[] = {4, 128, 64, 0, 0, 128, 0, 0, 0};
+        for (int i = 0; i < 9; ++i) host.SetSlider(i, sliders[i]);
+        const standin::FrameResult result = host.ProcessFrame(0);
+        EXPECT_EQ(result.title.rfind("VMAF ", 0), 0u) << result.title;
+        module = host.module();
+    }
+    EXPECT_TRUE(KeepWorkingForTwoSeconds());
+    const std::set<DWORD> started = StartedSince(before);
+    EXPECT_EQ(ImageStillMapped(module), !started.empty()) << started.size() << " threads started";
+}
+
 }  // namespace
 }  // namespace morvith::testing

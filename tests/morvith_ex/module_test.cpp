@@ -32,9 +32,9 @@ TEST(ExModule, ExportsOnlyTheTableAndNeedsOnlyTheSystem) {
 
 // Stripped, as packed for users. No thread runtime and no part of the C++ library: any of
 // them coming back (OpenMP, the POSIX thread library, streams, locales, exceptions,
-// strings) adds 30 KB or more.
+// strings) adds 30 KB or more. The bound leaves room for VMAF and its model.
 TEST(ExModule, StaysWithinItsSize) {
-    EXPECT_LE(testing::ReadPeImage(MODULE_PATH).file_size, 120u * 1024);
+    EXPECT_LE(testing::ReadPeImage(MODULE_PATH).file_size, 180u * 1024);
 }
 
 }  // namespace

@@ -10,6 +10,8 @@
 
 #include "address_space_hog.h"
 #include "ex_harness.h"
+#include "result_line.h"
+#include "vmaf/vmaf.h"
 
 namespace morvith::ex_test {
 namespace {
@@ -418,6 +420,120 @@ TEST(ExFrameRangePool, AHundredThousandIdenticalFramesEachKeepTheirRow) {
     host.ClearLog();
     EXPECT_TRUE(host.ChooseMenuItem(host.MenuItems().at(0).id));
     EXPECT_TRUE(host.CallsOf(Service::MoveToFrame).empty());
+}
+
+// VMAF (kind 4) with the core as the oracle: rectangle 1 is the reference, rectangle 2 the
+// distorted one. Each frame's own title, the first and last frame of the edit among them, is
+// its value in a series over the whole edit, and so is its CSV row in a range, whose
+// neighbours outside it are fetched once each; every fetched frame is spoiled at the next call.
+TEST(ExVmaf, SingleFramesRangesAndCsvRowsAreTheCoresValues) {
+    const Clip clip = standin::SampleClip(5, 96, 40);
+    StandInHost host(MODULE_PATH, clip);
+    host.SetSpoilFetchedFrames(true);
+    host.SetRenderOnWindowResult(true);
+    Controls controls{.kind = 4, .region_width = 40, .region_height = 32, .x1 = 0, .y1 = 0, .x2 = 48, .y2 = 4};
+
+    VmafSeries series;
+    ASSERT_TRUE(series.Prepare(controls.region_width, controls.region_height));
+    series.Begin();
+    std::vector<VmafFrame> expected(6);
+    for (int n = 0; n <= 5; ++n) {
+        VmafFrame* done = &expected[static_cast<size_t>(std::max(n - 1, 0))];
+        if (n == 5) {
+            ASSERT_TRUE(series.End(&expected[4]));
+            break;
+        }
+        const Picture& frame = *clip.frames[n];
+        EXPECT_EQ(series.TakeFrame({&frame.at(0, 0), frame.width}, {&frame.at(48, 4), frame.width}, nullptr, done),
+                  n > 0);
+    }
+    const auto fetched = [&] {
+        std::vector<int32_t> frames;
+        for (const standin::ServiceCall& call : host.CallsOf(Service::FetchFilteredFrame)) frames.push_back(call.frame);
+        return frames;
+    };
+
+    std::vector<std::string> single(5);
+    controls.ApplyTo(host);
+    for (int n = 0; n < 5; ++n) {
+        SCOPED_TRACE(n);
+        host.ClearLog();
+        const standin::FrameResult result = host.ProcessFrame(n);
+        single[n] = result.title.substr(0, result.title.rfind(' '));
+        EXPECT_EQ(single[n], "VMAF " + std::string(FormatMeasure(expected[n].score)));
+        EXPECT_TRUE(result.fetched_frames_intact);
+        std::vector<int32_t> neighbours;
+        if (n > 0) neighbours.push_back(n - 1);
+        if (n < 4) neighbours.push_back(n + 1);
+        EXPECT_EQ(fetched(), neighbours);
+        EXPECT_EQ(host.calls()[1].service, Service::FrameCount);
+    }
+
+    const std::string folder = EmptyFolder("morvith_ex_vmaf");
+    for (const auto& [first, last] : {std::pair{1, 3}, {0, 4}}) {
+        SCOPED_TRACE(::testing::Message() << "range " << first << ".." << last);
+        controls.range_start = first;
+        controls.range_end = last;
+        controls.average = 1;
+        controls.ApplyTo(host);
+        host.ClearLog();
+        const standin::FrameResult result = host.ProcessFrame(2);
+        double sum = 0;
+        int worst = first;
+        std::string csv = "frame,VMAF,adm2,motion2,vif_scale0,vif_scale1,vif_scale2,vif_scale3\r\n";
+        for (int n = first; n <= last; ++n) {
+            const VmafFrame& frame = expected[static_cast<size_t>(n)];
+            sum += frame.score;
+            if (frame.score < expected[static_cast<size_t>(worst)].score) worst = n;
+            char features[160];
+            std::snprintf(features, sizeof features, ",%.6f,%.6f,%.6f,%.6f,%.6f,%.6f\r\n", frame.features.adm2,
+                          frame.features.motion2, frame.features.vif_scale[0], frame.features.vif_scale[1],
+                          frame.features.vif_scale[2], frame.features.vif_scale[3]);
+            csv += std::to_string(n) + "," + single[n].substr(5) + features;
+        }
+        EXPECT_TRUE(IsResultLine(result.title, "VMAF " + std::string(FormatMeasure(sum / (last - first + 1))) + " "));
+        EXPECT_TRUE(result.fetched_frames_intact);
+        // 1..3 with its neighbours, or the whole edit, which has none.
+        EXPECT_EQ(fetched(), (std::vector<int32_t>{0, 1, 2, 3, 4}));
+        EXPECT_EQ(host.CallsOf(Service::ReserveFrameCache).size(), 1u);
+
+        const std::string path = folder + "\\vmaf" + std::to_string(first) + ".csv";
+        host.QueueFileDialogAnswer(FileDialogAnswer::Open(path));
+        EXPECT_TRUE(host.ChooseExport());
+        EXPECT_EQ(Contents(path), csv);
+        DeleteFileA(path.c_str());
+
+        host.ClearLog();
+        EXPECT_TRUE(host.ChooseMenuItem(host.MenuItems().at(0).id));
+        const std::vector<standin::ServiceCall> moves = host.CallsOf(Service::MoveToFrame);
+        ASSERT_EQ(moves.size(), 1u);
+        EXPECT_EQ(moves[0].frame, worst);
+    }
+    RemoveDirectoryA(folder.c_str());
+}
+
+// No room for VMAF's buffers: the range stops as for a fetch error, with VMAF's box, and
+// fetches nothing; with room again it measures.
+TEST(ExVmaf, MemoryRefusedStopsTheRangeWithItsBox) {
+    StandInHost host(MODULE_PATH, standin::SampleClip(2, 1920, 1080));
+    const Controls range{.kind = 4, .region_width = 960, .region_height = 1080, .x2 = 960, .range_end = 0,
+                         .average = 1, .outline = 0};
+    range.ApplyTo(host);
+    testing::AddressSpaceHog hog(SIZE_T{1} << 20);
+    host.SetCallHooks({[&](Service service) {
+                           if (service == Service::IsSavingOutput) hog.Reserve();
+                       },
+                       [&] { hog.Release(); }});
+    standin::FrameResult result = host.ProcessFrame(0);
+    EXPECT_EQ(result.returned, 1);
+    EXPECT_EQ(result.title, Progress(0, 1));
+    ASSERT_EQ(host.message_boxes().size(), 1u);
+    EXPECT_EQ(host.message_boxes()[0].text,
+              "VMAF\x82\xcc\x8c\x76\x8e\x5a\x82\xc9\x95\x4b\x97\x76\x82\xc8\x83\x81\x83\x82\x83\x8a\x82\xf0"
+              "\x8a\x6d\x95\xdb\x82\xc5\x82\xab\x82\xdc\x82\xb9\x82\xf1\x82\xc5\x82\xb5\x82\xbd\x81\x42");
+    EXPECT_EQ(host.message_boxes()[0].caption, ERROR_CAPTION);
+    EXPECT_TRUE(host.CallsOf(Service::FetchFilteredFrame).empty());
+    EXPECT_TRUE(SamePicture(*host.clip().frames[0], result.work_after));
 }
 
 }  // namespace

@@ -181,7 +181,7 @@ TEST_F(ExRegionPass, WhatToMeasureDecidesTheTitleWhileTheOutlinesAreDrawnRegardl
         EXPECT_TRUE(host_.CallsOf(standin::Service::ReserveFrameCache).empty());
     }
 
-    for (const int32_t kind : {4, -1, INT_MAX, INT_MIN}) {
+    for (const int32_t kind : {5, -1, INT_MAX, INT_MIN}) {
         for (const int32_t average : {0, 1}) {
             SCOPED_TRACE(::testing::Message() << "kind " << kind << ", average " << average);
             Controls unknown = nothing;

@@ -34,7 +34,7 @@ TEST(ExRegistration, TheHostReadsEveryValueItNeeds) {
         "\x8F" "I\x97\xB9\x8D\xC0\x95W",      // range end
     };
     const int32_t defaults[] = {0, 640, 480, 0, 0, 640, 0, 0, 0};
-    const int32_t maxima[] = {3, 1920, 1080, 3839, 2159, 3839, 2159, 99999, 999998};
+    const int32_t maxima[] = {4, 1920, 1080, 3839, 2159, 3839, 2159, 99999, 999998};
     ASSERT_EQ(r.slider_count, 9);
     for (int i = 0; i < 9; ++i) {
         SCOPED_TRACE(i);

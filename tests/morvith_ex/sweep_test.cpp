@@ -20,6 +20,7 @@
 #include "result_line.h"
 #include "ssim.h"
 #include "sweep_plan.h"
+#include "vmaf/vmaf.h"
 #include "windowed_ssim.h"
 
 namespace morvith::ex_test {
@@ -34,6 +35,7 @@ struct SweepCase {
     int frame = 0;  // the current one
     Controls controls;
     bool saving = false;
+    bool vmaf = false;  // kind 4 on areas it measures, over a few frames
 };
 
 // Mostly values near the picture's edges, some far outside any range.
@@ -75,9 +77,9 @@ Picture RandomPicture(TestRandom& random, int width, int height) {
 // Frames of the current one's size mostly, some of other sizes, some gaps the host cannot
 // deliver; the current frame itself is always a picture.
 void ChooseClip(TestRandom& random, SweepCase& c) {
-    const int width = random.Between(1, 40);
-    const int height = random.Between(1, 16);
-    const int frame_count = random.Between(1, 7);
+    const int width = c.vmaf ? random.Between(17, 56) : random.Between(1, 40);
+    const int height = c.vmaf ? random.Between(17, 36) : random.Between(1, 16);
+    const int frame_count = c.vmaf ? random.Between(2, 5) : random.Between(1, 7);
     c.frame = random.Between(0, frame_count - 1);
     std::vector<std::optional<Picture>> frames;
     int max_width = width;
@@ -118,13 +120,16 @@ void ChooseControls(TestRandom& random, SweepCase& sweep_case) {
     const int height = current.height;
     Controls& c = sweep_case.controls;
     // Kinds 1 to 3 twice as often as 0; windowed SSIM mostly on rectangles of a window or more.
-    c.kind = random.Between(0, 12) == 0 ? Coordinate(random, 4) : (random.Between(0, 6) + 1) / 2;
-    const auto size = [&](int extent) {
+    c.kind = random.Between(0, 12) == 0 ? Coordinate(random, 5) : (random.Between(0, 6) + 1) / 2;
+    if (sweep_case.vmaf) c.kind = 4;
+    const auto size = [&](int extent, int vmaf_largest) {
+        if (c.kind == 4 && random.Between(0, 7) != 0)
+            return random.Between(std::min(VMAF_MIN_SIZE, extent), std::min(vmaf_largest, extent));
         const int smallest = c.kind == 3 && random.Between(0, 3) != 0 ? std::min(8, extent) : 1;
         return random.Between(0, 7) != 0 ? random.Between(smallest, extent) : Coordinate(random, extent);
     };
-    c.region_width = size(width);
-    c.region_height = size(height);
+    c.region_width = size(width, 48);
+    c.region_height = size(height, 32);
     // Rectangles that fit often enough for the measuring paths to run, some one sample out.
     const bool placed = random.Between(0, 6) != 0 && c.region_width > 0 && c.region_width <= width &&
                         c.region_height > 0 && c.region_height <= height;
@@ -145,6 +150,7 @@ void ChooseControls(TestRandom& random, SweepCase& sweep_case) {
 SweepCase MakeCase(uint32_t seed) {
     TestRandom random(seed);
     SweepCase c;
+    c.vmaf = random.Between(0, 11) == 0;
     ChooseClip(random, c);
     ChooseControls(random, c);
     c.saving = random.Between(0, 29) == 0;
@@ -183,16 +189,18 @@ bool RangeIsSound(const Controls& c) {
            int64_t{c.range_end} - c.range_start + 1 <= INT32_MAX;
 }
 
-enum class Title { DisplayName, Unchanged, Progress, PsnrLine, SsimLine, WindowedSsimLine };
+enum class Title { DisplayName, Unchanged, Progress, PsnrLine, SsimLine, WindowedSsimLine, VmafLine };
 
 struct Outcome {
     std::vector<std::string> titles;  // every title set during the call; a line as its values
     Title title = Title::Unchanged;
     std::string exact_values;         // PSNR's "60.206dB ∞dB ∞dB ", or windowed SSIM's
     testing::SsimOracleTriple ssim;   // for an SSIM line
+    bool counts_frames = false;       // VMAF: FrameCount after the saving check
     bool reserves = false;            // ReserveFrameCache, then the fetches
     std::vector<int32_t> fetches;     // frame numbers, in order
     bool frame_error = false;         // the one message box; no line, no outline
+    int32_t measured_at_error = 0;    // the range's frames measured before it
     bool outlines = false;
     bool refused = false;             // saving, or settings that cannot be measured
     int32_t worst_frame = -1;         // of a completed range: the first with the lowest Y alone
@@ -212,6 +220,56 @@ ChannelTriple<double> WindowedSsimOf(const RectanglePair& pair) {
 }
 
 std::string ValuesOf(std::string_view line) { return std::string(line.substr(0, line.rfind(' ') + 1)); }
+
+// VMAF with the core as the oracle: the reference's frames before the first and after the
+// last where the edit has them, rectangle 1 of each, the current frame's from the job.
+void ExpectVmaf(const SweepCase& sweep_case, Outcome& outcome) {
+    const Controls& c = sweep_case.controls;
+    const Clip& clip = sweep_case.clip;
+    const bool range = c.average != 0;
+    const int64_t first = range ? c.range_start : sweep_case.frame;
+    const int64_t last = range ? c.range_end : sweep_case.frame;
+    outcome.counts_frames = true;
+    const bool has_before = first - 1 >= 0 && first - 1 < clip.frame_count();
+    const bool has_after = last + 1 < clip.frame_count();
+    std::vector<int64_t> frames;
+    for (int64_t n = first - has_before; n <= last + has_after; ++n) frames.push_back(n);
+    outcome.reserves = range || has_before || has_after;
+
+    VmafSeries series;
+    if (!series.Prepare(c.region_width, c.region_height)) std::abort();
+    if (!has_before) series.Begin();
+    double sum = 0;
+    double worst = 0;
+    VmafFrame done;
+    const auto complete = [&](int64_t n) {
+        sum += done.score;
+        if (outcome.worst_frame < 0 || done.score < worst) outcome.worst_frame = static_cast<int32_t>(n), worst = done.score;
+    };
+    for (const int64_t n : frames) {
+        if (range || n != first) {
+            outcome.fetches.push_back(static_cast<int32_t>(n));
+            const bool delivered = n < clip.frame_count() && clip.frames[n];
+            if (!delivered || !Fits(c, clip.frames[n]->width, clip.frames[n]->height)) {
+                outcome.frame_error = true;
+                outcome.measured_at_error = static_cast<int32_t>(std::clamp<int64_t>(n - first, 0, last - first + 1));
+                return;
+            }
+        }
+        const RectanglePair pair = PairIn(*clip.frames[n], c);
+        const LumaPlane reference{pair.first_a, pair.pitch};
+        if (n < first) {
+            series.BeginAfter(reference, nullptr);
+        } else if (n > last) {
+            if (series.EndBefore(reference, nullptr, &done)) complete(last);
+        } else if (series.TakeFrame(reference, {pair.first_b, pair.pitch}, nullptr, &done)) {
+            complete(n - 1);
+        }
+    }
+    if (!has_after && series.End(&done)) complete(last);
+    outcome.exact_values = ValuesOf(ComposeVmafLine(sum / static_cast<double>(last - first + 1), 0));
+    if (!range) outcome.worst_frame = -1;
+}
 
 void ExpectMeasurement(const SweepCase& sweep_case, Outcome& outcome) {
     const Controls& c = sweep_case.controls;
@@ -288,13 +346,19 @@ Outcome Expect(const SweepCase& sweep_case) {
     }
     outcome.outlines = c.outline != 0;
     const bool below_one_window = c.region_width < WINDOWED_SSIM_MIN_SIZE || c.region_height < WINDOWED_SSIM_MIN_SIZE;
-    if (c.kind == 0 || (c.kind == 3 && below_one_window)) {
+    const bool below_vmaf = c.region_width < VMAF_MIN_SIZE || c.region_height < VMAF_MIN_SIZE;
+    if (c.kind == 0 || (c.kind == 3 && below_one_window) || (c.kind == 4 && below_vmaf)) {
         outcome.title = Title::DisplayName;
         outcome.titles = {DISPLAY_NAME};
         return outcome;
     }
-    if (c.kind != 1 && c.kind != 2 && c.kind != 3) return outcome;
-    ExpectMeasurement(sweep_case, outcome);
+    if (c.kind < 1 || c.kind > 4) return outcome;
+    if (c.kind == 4) {
+        ExpectVmaf(sweep_case, outcome);
+    } else {
+        ExpectMeasurement(sweep_case, outcome);
+        outcome.measured_at_error = static_cast<int32_t>(outcome.fetches.size()) - 1;
+    }
     // Further progress titles may come between the first and the last (about ten a second).
     const auto progress = [&](size_t measured) {
         return std::string(PROGRESS_TEXT) + " " + std::to_string(measured) + "/" +
@@ -303,18 +367,24 @@ Outcome Expect(const SweepCase& sweep_case) {
     if (c.average != 0) outcome.titles.push_back(progress(0));
     if (outcome.frame_error) {
         outcome.worst_frame = -1;
-        outcome.titles.push_back(progress(outcome.fetches.size() - 1));
-        outcome.title = Title::Progress;
+        if (c.average != 0) {
+            outcome.titles.push_back(progress(outcome.measured_at_error));
+            outcome.title = Title::Progress;
+        } else {
+            outcome.titles.clear();  // VMAF's neighbour of the frame on screen
+        }
         outcome.outlines = false;
         return outcome;
     }
-    outcome.title = c.kind == 1 ? Title::PsnrLine : c.kind == 2 ? Title::SsimLine : Title::WindowedSsimLine;
+    constexpr Title LINES[] = {Title::PsnrLine, Title::SsimLine, Title::WindowedSsimLine, Title::VmafLine};
+    outcome.title = LINES[c.kind - 1];
     outcome.titles.push_back("<line>");
     return outcome;
 }
 
 ::testing::AssertionResult IsLine(const std::string& title, const Outcome& outcome) {
-    if (outcome.title == Title::PsnrLine || outcome.title == Title::WindowedSsimLine)
+    if (outcome.title == Title::PsnrLine || outcome.title == Title::WindowedSsimLine ||
+        outcome.title == Title::VmafLine)
         return IsResultLine(title, outcome.exact_values);
     if (!IsResultLine(title, "")) return IsResultLine(title, "");
     const std::string why = testing::CheckShownSsimValues(outcome.ssim, ValuesOf(title));
@@ -328,7 +398,8 @@ Outcome Expect(const SweepCase& sweep_case) {
 // One case against the plug-in
 
 struct Tally {
-    int refused = 0, nothing = 0, measured = 0, windowed = 0, ranges = 0, frame_errors = 0, outlined = 0, moves = 0;
+    int refused = 0, nothing = 0, measured = 0, windowed = 0, vmaf = 0, ranges = 0, frame_errors = 0, outlined = 0,
+        moves = 0;
 };
 
 #define SWEEP_CHECK(condition, what)                                                      \
@@ -370,14 +441,19 @@ struct Tally {
         break;
     case Title::PsnrLine:
     case Title::SsimLine:
-    case Title::WindowedSsimLine: SWEEP_CHECK_RESULT(IsLine(result.title, outcome)); break;
+    case Title::WindowedSsimLine:
+    case Title::VmafLine: SWEEP_CHECK_RESULT(IsLine(result.title, outcome)); break;
     }
     // A range may show further progress between its first title and its last, each with the
     // frames measured when it was set.
     std::vector<TitleHistory::Entry> shown_titles = titles.entries();
     if (c.average != 0 && shown_titles.size() > 2) {
+        // Calls before the first fetch of the range's own frames.
+        const int64_t ahead = 2 + outcome.counts_frames +
+                              (outcome.counts_frames && c.range_start > 0 && c.range_start <= sweep_case.clip.frame_count());
         for (auto entry = shown_titles.begin() + 1; entry + 1 != shown_titles.end(); ++entry) {
-            const std::string expected = std::string(PROGRESS_TEXT) + " " + std::to_string(entry->calls_before - 2) +
+            const int64_t measured = std::max<int64_t>(entry->calls_before - ahead, 0);
+            const std::string expected = std::string(PROGRESS_TEXT) + " " + std::to_string(measured) +
                                          "/" + std::to_string(c.range_end - c.range_start + 1);
             SWEEP_CHECK(entry->text == expected, "progress \"" << entry->text << "\", expected \"" << expected << "\"");
         }
@@ -403,16 +479,19 @@ struct Tally {
 
     // The host's services: the saving check, then the cache and the range's frames in order.
     const std::vector<standin::ServiceCall>& calls = host.calls();
-    const size_t expected_calls = 1 + (outcome.reserves ? 1 + outcome.fetches.size() : 0);
+    const size_t counted = outcome.counts_frames ? 1 : 0;
+    const size_t expected_calls = 1 + counted + (outcome.reserves ? 1 + outcome.fetches.size() : 0);
     SWEEP_CHECK(calls.size() == expected_calls, calls.size() << " service calls, expected " << expected_calls);
     SWEEP_CHECK(calls[0].service == Service::IsSavingOutput && calls[0].edit_handle == StandInHost::EditHandle(),
                 "the first service call is not the saving check");
+    SWEEP_CHECK(!counted || calls[1].service == Service::FrameCount, "FrameCount is not asked after the saving check");
     if (outcome.reserves) {
-        SWEEP_CHECK(calls[1].service == Service::ReserveFrameCache && calls[1].max_width == host.clip().max_width &&
-                        calls[1].height == before.height && calls[1].frame_count == 10 && calls[1].flags == 0,
+        const standin::ServiceCall& reserve = calls[1 + counted];
+        SWEEP_CHECK(reserve.service == Service::ReserveFrameCache && reserve.max_width == host.clip().max_width &&
+                        reserve.height == before.height && reserve.frame_count == 10 && reserve.flags == 0,
                     "ReserveFrameCache missing or with other arguments");
         for (size_t i = 0; i < outcome.fetches.size(); ++i) {
-            const standin::ServiceCall& fetch = calls[2 + i];
+            const standin::ServiceCall& fetch = calls[2 + counted + i];
             SWEEP_CHECK(fetch.service == Service::FetchFilteredFrame && fetch.frame == outcome.fetches[i] &&
                             fetch.edit_handle == StandInHost::EditHandle() &&
                             fetch.registration == &host.registration(),
@@ -452,11 +531,12 @@ struct Tally {
     if (outcome.refused)
         ++tally.refused;
     else if (outcome.title == Title::PsnrLine || outcome.title == Title::SsimLine ||
-             outcome.title == Title::WindowedSsimLine)
+             outcome.title == Title::WindowedSsimLine || outcome.title == Title::VmafLine)
         ++tally.measured;
     else
         ++tally.nothing;
     if (outcome.title == Title::WindowedSsimLine) ++tally.windowed;
+    if (outcome.title == Title::VmafLine) ++tally.vmaf;
     if (outcome.reserves) ++tally.ranges;
     if (outcome.frame_error) ++tally.frame_errors;
     if (outcome.outlines) ++tally.outlined;
@@ -472,6 +552,7 @@ class ExSweep : public ::testing::TestWithParam<const char*> {};
 TEST_P(ExSweep, RandomCasesShowWhatTheReferenceComputes) {
     StandInHost host(testing::PinnedModulePath(MODULE_PATH, GetParam()));
     host.SetRenderOnWindowResult(true);
+    host.SetSpoilFetchedFrames(true);
     TitleHistory titles(host);
     Tally tally;
     const int count = testing::RunSweep(testing::SweepCasesFor(GetParam(), 10000),
@@ -479,16 +560,17 @@ TEST_P(ExSweep, RandomCasesShowWhatTheReferenceComputes) {
         const ::testing::AssertionResult result = RunCase(host, titles, seed, tally);
         return result ? std::string() : Describe(MakeCase(seed)) + ": " + result.message();
     });
-    std::printf("%d cases: %d refused, %d measuring nothing, %d measured (%d windowed SSIM), %d ranges, %d frame "
-                "errors, %d outlined, %d moves to the worst frame\n",
-                count, tally.refused, tally.nothing, tally.measured, tally.windowed, tally.ranges, tally.frame_errors,
-                tally.outlined, tally.moves);
+    std::printf("%d cases: %d refused, %d measuring nothing, %d measured (%d windowed SSIM, %d VMAF), %d ranges, %d "
+                "frame errors, %d outlined, %d moves to the worst frame\n",
+                count, tally.refused, tally.nothing, tally.measured, tally.windowed, tally.vmaf, tally.ranges,
+                tally.frame_errors, tally.outlined, tally.moves);
     if (count < 1000 || HasFailure()) return;
     // Worth its time only if every path ran many times.
     const double cases = count;
     EXPECT_GT(tally.refused / cases, 0.2);
     EXPECT_GT(tally.measured / cases, 0.3);
     EXPECT_GT(tally.windowed / cases, 0.02);
+    EXPECT_GT(tally.vmaf / cases, 0.02);
     EXPECT_GT(tally.ranges / cases, 0.1);
     EXPECT_GT(tally.frame_errors / cases, 0.02);
     EXPECT_GT(tally.outlined / cases, 0.3);
