@@ -13,7 +13,7 @@ if(TARGET morvith AND TARGET morvith_ex)
     configure_file(${PROJECT_SOURCE_DIR}/LICENSE ${CMAKE_BINARY_DIR}/release/LICENSE.txt COPYONLY)
     # The modules carry the VMAF model's figures, whose license travels with them.
     configure_file(${docs}/LICENSE-VMAF-MODEL.txt ${CMAKE_BINARY_DIR}/release/LICENSE-VMAF-MODEL.txt
-        COPYONLY NEWLINE_STYLE CRLF)
+        COPYONLY)
 
     find_program(MORVITH_PANDOC pandoc)
     if(MORVITH_PANDOC)

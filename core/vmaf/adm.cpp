@@ -4,6 +4,7 @@
 #include <cmath>
 #include <cstddef>
 #include <cstdint>
+#include <cstdlib>
 #include <limits>
 #include <new>
 
@@ -197,7 +198,9 @@ bool AdmWorkspace::Prepare(int width, int height) {
     Release();
     const int64_t bytes = WorkingBytes(width, height);
     if (width < 1 || height < 1 || static_cast<uint64_t>(bytes) > PTRDIFF_MAX) return false;
-    memory_ = new (std::nothrow) unsigned char[static_cast<size_t>(bytes)];
+    // malloc, not a nothrow new: the library's nothrow new wraps the throwing one and
+    // pulls the exception runtime into the modules.
+    memory_ = static_cast<unsigned char*>(std::malloc(static_cast<size_t>(bytes)));
     if (memory_ == nullptr) return false;
     Layout(width, height, memory_, approximation_, &shares_, &row_sums_);
     width_ = width;
@@ -206,7 +209,7 @@ bool AdmWorkspace::Prepare(int width, int height) {
 }
 
 void AdmWorkspace::Release() {
-    delete[] memory_;
+    std::free(memory_);
     memory_ = nullptr;
     width_ = height_ = 0;
 }

@@ -70,8 +70,9 @@ const AdmKernels* AdmKernelsFor(KernelPath path) {
     // The row kernels' paths are the same processor checks.
     if (RowKernelsFor(path) == nullptr) return nullptr;
 #if defined(MORVITH_X86_KERNELS)
-    if (path == KernelPath::Sse2) return &Sse2AdmKernels();
-    if (path == KernelPath::Avx) return &AvxAdmKernels();
+    // A processor with AVX but not AVX2 takes SSE2's: one more copy of these kernels would
+    // not fit the modules.
+    if (path == KernelPath::Sse2 || path == KernelPath::Avx) return &Sse2AdmKernels();
 #if defined(MORVITH_AVX2_KERNELS)
     if (path == KernelPath::Avx2) return &Avx2AdmKernels();
 #endif

@@ -108,8 +108,10 @@ const VmafKernels* VmafKernelsFor(KernelPath path) {
     if (RowKernelsFor(path) == nullptr) return nullptr;
     switch (path) {
 #if defined(MORVITH_X86_KERNELS)
-        case KernelPath::Sse2: return &Sse2VmafKernels();
-        case KernelPath::Avx: return &AvxVmafKernels();
+        // A processor with AVX but not AVX2 takes SSE2's: one more copy of these kernels
+        // would not fit the modules.
+        case KernelPath::Sse2:
+        case KernelPath::Avx: return &Sse2VmafKernels();
 #endif
 #if defined(MORVITH_AVX2_KERNELS)
         case KernelPath::Avx2: return &Avx2VmafKernels();

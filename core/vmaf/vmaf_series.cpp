@@ -96,15 +96,19 @@ bool VmafSeries::Prepare(int width, int height) {
     // cannot address more anyway.
     const int64_t bytes = WorkingBytes(width, height);
     if (bytes > (int64_t{1} << 31) - 1 || static_cast<uint64_t>(bytes) > SIZE_MAX / 2) return false;
-    State* state = new (std::nothrow) State;
-    if (state == nullptr) return false;
+    // malloc, not a nothrow new: the library's nothrow new wraps the throwing one and
+    // pulls the exception runtime into the modules.
+    void* const state_memory = std::malloc(sizeof(State));
+    if (state_memory == nullptr) return false;
+    State* state = new (state_memory) State;
     state->width = width;
     state->height = height;
     const int64_t laid = state->Lay(nullptr);
     state->memory = std::malloc(static_cast<size_t>(laid + ALIGNMENT));
     if (state->memory == nullptr || !state->adm.Prepare(width, height)) {
         std::free(state->memory);
-        delete state;
+        state->~State();
+        std::free(state);
         return false;
     }
     const uintptr_t address = reinterpret_cast<uintptr_t>(state->memory);
@@ -117,7 +121,8 @@ bool VmafSeries::Prepare(int width, int height) {
 void VmafSeries::Release() {
     if (state_ == nullptr) return;
     std::free(state_->memory);
-    delete state_;
+    state_->~State();
+    std::free(state_);
     state_ = nullptr;
 }
 

@@ -7,7 +7,6 @@
 namespace morvith {
 
 const AdmKernels& Sse2AdmKernels();
-const AdmKernels& AvxAdmKernels();
 const AdmKernels& Avx2AdmKernels();
 
 }  // namespace morvith

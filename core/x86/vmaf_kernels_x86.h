@@ -8,7 +8,6 @@
 namespace morvith {
 
 const VmafKernels& Sse2VmafKernels();
-const VmafKernels& AvxVmafKernels();
 const VmafKernels& Avx2VmafKernels();
 
 }  // namespace morvith
