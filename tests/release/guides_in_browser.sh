@@ -39,7 +39,7 @@ if [ -f "$readme" ]; then
     grep -q '【日本語】' "$readme" && grep -q '【English】' "$readme" || fail "readme.txt lacks a language section"
     [ "$(grep -n '【日本語】' "$readme" | cut -d: -f1)" -lt "$(grep -n '【English】' "$readme" | cut -d: -f1)" ] ||
         fail "readme.txt: the Japanese part must come first"
-    for named in $(grep -o '[A-Za-z_.]*\.\(html\|txt\|auf\)' "$readme" | sort -u); do
+    for named in $(grep -o '[A-Za-z_.-]*\.\(html\|txt\|auf\)' "$readme" | sort -u); do
         [ -f "$out/unpacked/$named" ] || fail "readme.txt names $named, which the zip does not hold"
     done
 fi
